@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package Pelmora needs to build, test and run.
+# Idempotent: packages already present are left alone.
+#   scripts/install-deps.sh          build, run and test
+#   scripts/install-deps.sh --extra  also screenshots, benchmarks and fuzzing
+set -euo pipefail
+
+packages=(
+  # build
+  g++ make cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools
+  libcurl4-openssl-dev
+  libgtest-dev
+  # tests: mail server, network namespaces
+  python3 python3-aiosmtpd iproute2
+)
+extra=(
+  # screenshots of the real windows
+  xvfb xauth imagemagick fonts-noto-cjk x11-utils
+  # benchmark against fping; capabilities for packaging
+  fping libcap2-bin
+  # fuzzing
+  clang libclang-rt-14-dev
+)
+
+want=("${packages[@]}")
+if [ "${1:-}" = "--extra" ]; then want+=("${extra[@]}"); fi
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,30 @@
+#pragma once
+// The echo probe as the sweep sees it: one call checks every record of the
+// target table at once and answers, record by record in table order, whether
+// it is reachable.
+//
+// Per record the result is exactly what a walk one attempt at a time gives:
+// an enabled record gets up to `attempts` (at least 1) echo attempts, the next
+// one as soon as the previous failed, each waiting at most 200 ms for its own
+// reply; it is reachable when any attempt got a good reply in time. A
+// disabled record gets no packet.
+//
+// Free of Qt: the platform layer implements it on sockets.
+#include <string>
+#include <vector>
+
+struct EchoJob {
+    std::string address;  // dotted IPv4 text as stored; anything else is unreachable
+    bool enabled = true;  // false: valid_flag 1, no packet
+};
+
+enum class EchoOutcome { Reachable, Unreachable, Skipped };
+
+class EchoEngine {
+public:
+    virtual ~EchoEngine() = default;
+    // attempts: chk_ribenzi as stored (values below 1 mean one attempt);
+    // ttl: chk_ttl as stored. Returns one outcome per job, in order.
+    virtual std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
+                                               int ttl) = 0;
+};

@@ -1,0 +1,151 @@
+#include "core/line_file.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cmath>
+#include <optional>
+
+#include "core/cp932.h"
+
+FieldScanner::FieldScanner(const QByteArray& cp932_bytes, const QString& file_name)
+    : text_(cp932_decode(cp932_bytes)), file_(file_name) {}
+
+void FieldScanner::fail(const QString& reason, int line) const {
+    throw FileError(QStringLiteral("%1 の %2 行目を読み込めません。\n%3")
+                        .arg(file_, QString::number(line), reason));
+}
+
+void FieldScanner::consume_line_end() {
+    if (pos_ < text_.size() && text_[pos_] == u'\r')
+        ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == u'\n')
+        ++pos_;
+    ++line_;
+}
+
+static bool is_line_end(QChar c) { return c == u'\r' || c == u'\n'; }
+static bool is_blank(QChar c) { return c == u' ' || c == u'\t'; }
+
+QString FieldScanner::read_field(int& start_line) {
+    start_line = line_;
+    if (at_end())
+        fail(QStringLiteral("値が足りません（ファイルが途中で終わっています）。"), line_);
+    while (pos_ < text_.size() && is_blank(text_[pos_]))
+        ++pos_;
+
+    QString value;
+    if (pos_ < text_.size() && text_[pos_] == u'"') {
+        qsizetype close = pos_ + 1;
+        while (close < text_.size() && text_[close] != u'"' && !is_line_end(text_[close]))
+            ++close;
+        value = text_.mid(pos_ + 1, close - pos_ - 1);
+        pos_ = close < text_.size() && text_[close] == u'"' ? close + 1 : close;
+        // drop whatever follows the closing quote
+        while (pos_ < text_.size() && text_[pos_] != u',' && !is_line_end(text_[pos_]))
+            ++pos_;
+    } else {
+        qsizetype end = pos_;
+        while (end < text_.size() && text_[end] != u',' && !is_line_end(text_[end]))
+            ++end;
+        value = text_.mid(pos_, end - pos_);
+        pos_ = end;
+    }
+
+    if (pos_ < text_.size()) {
+        if (text_[pos_] == u',')
+            ++pos_;
+        else
+            consume_line_end();
+    }
+    return value;
+}
+
+QString FieldScanner::read_text() {
+    int line;
+    return read_field(line);
+}
+
+std::optional<double> leading_number(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && is_blank(text[i]))
+        ++i;
+    const qsizetype start = i;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    qsizetype digits = 0;
+    while (i < n && text[i].isDigit() && text[i].unicode() < 128)
+        ++i, ++digits;
+    if (i < n && text[i] == u'.') {
+        ++i;
+        while (i < n && text[i] >= u'0' && text[i] <= u'9')
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    qsizetype mantissa_end = i;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        qsizetype j = i + 1;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            ++j;
+        qsizetype exp_digits = 0;
+        while (j < n && text[j] >= u'0' && text[j] <= u'9')
+            ++j, ++exp_digits;
+        if (exp_digits > 0)
+            mantissa_end = j;
+    }
+    bool ok = false;
+    double v = text.mid(start, mantissa_end - start).toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return v;
+}
+
+int16 FieldScanner::read_number() {
+    int line;
+    const QString field = read_field(line);
+    const std::optional<double> v = leading_number(field);
+    if (!v)
+        return 0;
+    const double rounded = std::nearbyint(*v);  // the default mode rounds half to even
+    if (!(rounded >= -32768 && rounded <= 32767))
+        fail(QStringLiteral("数値 %1 が範囲（-32768～32767）を超えています。").arg(field.trimmed()),
+             line);
+    return static_cast<int16>(rounded);
+}
+
+void LineWriter::text(const QString& value) {
+    if (value.contains(u','))
+        out_ += u'"' + value + u'"';
+    else
+        out_ += value;
+    out_ += QStringLiteral("\r\n");
+}
+
+void LineWriter::number(int16 value) {
+    out_ += value < 0 ? u'-' : u' ';
+    out_ += QString::number(std::abs(static_cast<int>(value)));
+    out_ += QStringLiteral(" \r\n");
+}
+
+QByteArray LineWriter::bytes(const QString& file_name) const {
+    if (std::optional<QByteArray> b = cp932_encode(out_))
+        return *b;
+    const QChar bad = cp932_first_unencodable(out_).value_or(QChar(u'?'));
+    throw FileError(QStringLiteral("%1 を保存できません。\n文字「%2」はこのファイルの文字コード（シフトJIS）で表せません。")
+                        .arg(file_name, QString(bad)));
+}
+
+QByteArray read_whole_file(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        const int e = errno;
+        throw FileError(QStringLiteral("%1 を開けません。\n%2")
+                            .arg(path, f.exists() ? system_reason(e ? e : EACCES)
+                                                  : system_reason(ENOENT)));
+    }
+    QByteArray data = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw FileError(QStringLiteral("%1 を読み込めません。\n%2").arg(path, f.errorString()));
+    return data;
+}
