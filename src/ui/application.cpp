@@ -1,0 +1,37 @@
+#include "ui/application.h"
+
+#include "core/shared_state.h"
+
+Application::Application(Services services)
+    : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)) {
+    main_->on_Timer1 = [this] { Timer1_Timer(); };
+    main_->on_Command2 = [this] { Command2_Click(); };
+    main_->on_Command3 = [this] { Command3_Click(); };
+    main_->on_Command4 = [this] { Command4_Click(); };
+}
+
+Application::~Application() {
+    // The secondary windows go without their close questions.
+    delete kankyo_.current();
+    delete kansi_.current();
+}
+
+bool Application::start() {
+    return Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files);
+}
+
+void Application::Timer1_Timer() {}
+
+void Application::Command2_Click() {}
+
+void Application::Command3_Click() {
+    if (main_->Command2_enabled())
+        return;  // locked while mail delivery is stopped
+    kankyo_.open();
+}
+
+void Application::Command4_Click() {
+    if (main_->Command2_enabled())
+        return;
+    kansi_.open();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The running program put together: the shared state, the main window and its
+// handlers, the two secondary windows, and the services they use (message
+// boxes, echo engine, mail). main() builds the real one; tests build one with
+// scripted boxes, their own working directory and fakes.
+#include <functional>
+#include <memory>
+
+#include "core/startup.h"
+#include "ui/main_window.h"
+#include "ui/single_window.h"
+
+struct SharedState;
+class MessageBoxes;
+class EchoEngine;
+class NoticeSender;
+
+struct Services {
+    SharedState& state;
+    MessageBoxes& boxes;
+    EchoEngine& engine;
+    NoticeSender& mail;
+    std::function<bool()> first_copy;  // the single-instance check
+    StartupFiles files;                // conf.ini and kanshi.ini, in the working directory
+};
+
+class Application {
+public:
+    explicit Application(Services services);
+    ~Application();
+
+    // Start-up; false when the program must end (the operator was told why).
+    bool start();
+
+    MainWindow& main_window() { return *main_; }
+    const Services& services() const { return s_; }
+    SingleWindow& settings_window() { return kankyo_; }
+    SingleWindow& target_editor() { return kansi_; }
+
+    // The handlers of the main window's timer and commands.
+    void Timer1_Timer();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+
+private:
+    Services s_;
+    std::unique_ptr<MainWindow> main_;
+    SingleWindow kankyo_;
+    SingleWindow kansi_;
+};

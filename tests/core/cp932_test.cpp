@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+
+#include "core/cp932.h"
+
+TEST(Cp932, FullWidthSolidusIsTwoBytesBothWays) {
+    const QString text = QStringLiteral("Router／0000／Admin");
+    const QByteArray bytes = *cp932_encode(text);
+    EXPECT_EQ(bytes, QByteArray("Router\x81\x5e" "0000\x81\x5e" "Admin"));
+    EXPECT_EQ(cp932_decode(bytes), text);
+}
+
+TEST(Cp932, UnencodableAndInvalidInput) {
+    const QString with_emoji = QStringLiteral("ok😀x");
+    EXPECT_FALSE(cp932_encode(with_emoji).has_value());
+    EXPECT_EQ(cp932_first_unencodable(with_emoji), with_emoji.at(2));
+    EXPECT_EQ(cp932_encode_lossy(with_emoji), QByteArray("ok?x"));
+    // a lead byte cut off at the end and a byte that is never valid
+    EXPECT_EQ(cp932_decode(QByteArray("a\x81")), QStringLiteral("a\uFFFD"));
+    EXPECT_EQ(cp932_decode(QByteArray("\xA0z")), QStringLiteral("\uFFFDz"));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// A whole Pelmora in a temporary working directory, with scripted message
+// boxes, a scripted engine and a recording mailer. Start-up has run.
+#include <QByteArray>
+#include <memory>
+
+#include "core/shared_state.h"
+#include "support/fakes.h"
+#include "support/scripted_boxes.h"
+#include "support/work_dir.h"
+#include "ui/application.h"
+
+struct AppFixture {
+    // kanshi: the bytes of kanshi.ini; conf: those of conf.ini.
+    explicit AppFixture(const QByteArray& kanshi = three_targets(),
+                        const QByteArray& conf = conf_bytes());
+
+    static QByteArray three_targets();  // 10.0.0.1..3, descriptions A／1／a .. C／3／c, flags 0
+
+    TempWorkDir dir;
+    SharedState state;
+    ScriptedBoxes boxes;
+    ScriptedEngine engine;
+    RecordingMailer mail;
+    std::unique_ptr<Application> app;
+    bool started = false;
+
+    MainWindow& main() { return app->main_window(); }
+};

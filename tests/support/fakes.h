@@ -1,0 +1,56 @@
+#pragma once
+// Stand-ins for the echo engine and the mailer, for tests of the logic above them.
+#include <QString>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "core/echo_engine.h"
+#include "core/notice_sender.h"
+
+// Answers each sweep from a script: reachable(index, address) decides per
+// enabled job (everything answers when it is not set). Records every call.
+class ScriptedEngine : public EchoEngine {
+public:
+    struct Call {
+        std::vector<EchoJob> jobs;
+        int attempts;
+        int ttl;
+    };
+
+    std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
+                                       int ttl) override {
+        calls.push_back({jobs, attempts, ttl});
+        std::vector<EchoOutcome> out;
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            if (!jobs[i].enabled)
+                out.push_back(EchoOutcome::Skipped);
+            else if (!reachable || reachable(static_cast<int>(i), jobs[i].address))
+                out.push_back(EchoOutcome::Reachable);
+            else
+                out.push_back(EchoOutcome::Unreachable);
+        }
+        return out;
+    }
+
+    std::function<bool(int index, const std::string& address)> reachable;
+    std::vector<Call> calls;
+};
+
+struct SentNotice {
+    QString to, from, server, domain, body, subject;
+};
+
+class RecordingMailer : public NoticeSender {
+public:
+    void SendMail(const QString& to_mailadd, const QString& from_mailadd, const QString& pop_server,
+                  const QString& from_maildomain, const QString& chk_err_msg,
+                  const QString& chk_err_tit) override {
+        sent.push_back({to_mailadd, from_mailadd, pop_server, from_maildomain, chk_err_msg,
+                        chk_err_tit});
+        if (on_send)
+            on_send(sent.back());
+    }
+    std::vector<SentNotice> sent;
+    std::function<void(const SentNotice&)> on_send;  // e.g. to look at the window mid-sweep
+};
