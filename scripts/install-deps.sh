@@ -11,12 +11,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev
   libgtest-dev
-  # tests: mail server, network namespaces
-  python3 python3-aiosmtpd iproute2
+  # tests: mail server, network namespaces, a private X server for real windows
+  python3 python3-aiosmtpd iproute2 xvfb xauth xdotool
 )
 extra=(
   # screenshots of the real windows
-  xvfb xauth imagemagick fonts-noto-cjk x11-utils
+  imagemagick fonts-noto-cjk
   # benchmark against fping; capabilities for packaging
   fping libcap2-bin
   # fuzzing

@@ -1,0 +1,69 @@
+// Start-up as the operator sees it: the labels, and the refusals that end it.
+#include <gtest/gtest.h>
+
+#include "core/cp932.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+QByteArray n_records(int n) {
+    QByteArray out;
+    for (int i = 0; i < n; ++i)
+        out += "127.0.0.1\r\nx\x81\x5ey\x81\x5ez\r\n 1 \r\n";
+    return out;
+}
+
+}  // namespace
+
+TEST(Startup, LabelsGetTheirFirstTexts) {
+    AppFixture fx;
+    ASSERT_TRUE(fx.started);
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(fx.main().Label7->text(), "5");
+    EXPECT_EQ(fx.main().Label6->text(), "0");
+    EXPECT_EQ(fx.main().Yokusi_view->text(), QStringLiteral("連続配信回数：0"));
+    EXPECT_EQ(fx.main().Label3->text(), QStringLiteral("3拠点監視中"));
+    EXPECT_EQ(fx.state.chk_ttl, 64);
+    EXPECT_EQ(fx.state.mess[1], QStringLiteral("B／2／b"));
+}
+
+TEST(Startup, TargetCountIncludesDisabledAndSpansEmptyToFull) {
+    AppFixture empty(QByteArray{});
+    EXPECT_EQ(empty.main().Label3->text(), QStringLiteral("0拠点監視中"));
+    AppFixture full(n_records(1001), conf_bytes(-7));
+    EXPECT_EQ(full.main().Label3->text(), QStringLiteral("1001拠点監視中"));
+    EXPECT_EQ(full.main().Label7->text(), "-7");  // taken as it stands
+}
+
+TEST(Startup, AnUnreadableFileEndsItWithAMessageNamingFileAndLine) {
+    // seven values: conf.ini is reported and kanshi.ini (which would fail too) is not read
+    AppFixture again(n_records(1002), "a\r\nb\r\nc\r\nd\r\n 5 \r\n 3 \r\n 64 \r\n");
+    EXPECT_FALSE(again.started);
+    ASSERT_EQ(again.boxes.shown.size(), 1u);
+    const BoxRequest& box = again.boxes.last();
+    EXPECT_TRUE(box.text.contains("conf.ini")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("8 行目"))) << box.text.toStdString();
+    EXPECT_EQ(box.icon, BoxIcon::Critical);
+    EXPECT_EQ(box.title, "Pelmora");
+    EXPECT_EQ(again.state.dat_count, 0);
+
+    AppFixture too_many(n_records(1002));
+    EXPECT_FALSE(too_many.started);
+    EXPECT_TRUE(too_many.boxes.last().text.contains("kanshi.ini"));
+}
+
+TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
+    TempWorkDir dir;  // no files at all: a second copy must not even look
+    SharedState state;
+    ScriptedBoxes boxes;
+    ScriptedEngine engine;
+    RecordingMailer mail;
+    Application app(Services{state, boxes, engine, mail, [] { return false; },
+                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
+    EXPECT_FALSE(app.start());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.last().text, QStringLiteral("すでに起動されています。"));
+    EXPECT_EQ(boxes.last().icon, BoxIcon::Warning);
+    EXPECT_EQ(boxes.last().buttons, BoxButtons::Ok);
+    EXPECT_EQ(boxes.last().title, "Pelmora");
+}
