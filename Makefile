@@ -6,10 +6,13 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps build run test test-sanitize package clean
+.PHONY: deps deps-extra build run test test-sanitize fuzz package clean
 
 deps:
 	@scripts/install-deps.sh
+
+deps-extra:
+	@scripts/install-deps.sh --extra
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -31,5 +34,16 @@ test-sanitize: deps $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 20
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DPELMORA_FUZZ=ON
+
+fuzz: deps-extra $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
