@@ -34,6 +34,9 @@ test-sanitize: deps $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+package: deps-extra build
+	cd $(BUILD) && cpack
+
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 20
 

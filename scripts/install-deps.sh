@@ -18,7 +18,7 @@ extra=(
   # screenshots of the real windows
   imagemagick fonts-noto-cjk
   # benchmark against fping; capabilities for packaging
-  fping libcap2-bin
+  fping libcap2-bin dpkg-dev
   # fuzzing
   clang libclang-rt-14-dev
 )
