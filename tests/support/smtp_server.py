@@ -1,0 +1,186 @@
+#!/usr/bin/python3
+"""A local SMTP server for Pelmora's tests, on 127.0.0.1 only.
+
+    smtp_server.py --dir DIR [--mode normal|greet554|reject550|silent]
+
+Prints "PORT <n>" once it listens and runs until its standard input closes,
+so it never outlives the test that started it.
+
+Every message received is stored in DIR as NNNN.eml (the DATA exactly as
+received, CR LF and all) next to NNNN.json (envelope sender, recipients and
+the EHLO name); the .json file appears last, so a reader that sees it also
+sees the whole message. DIR/sessions.log gets one "open" line when a client
+session starts, "quit" when the client says QUIT, and "closed" when it ends.
+
+Modes:
+  normal     accepts everything
+  reject550  refuses every recipient with 550
+  greet554   greets with 554 and does nothing else
+  silent     accepts the connection and never sends a byte
+"""
+import argparse
+import json
+import os
+import socket
+import sys
+import threading
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import SMTP
+
+HOST = "127.0.0.1"
+REJECT_TEXT = "5.1.1 No such user here"
+GREET554_TEXT = "Service not available, closing channel"
+
+
+class Store:
+    def __init__(self, directory):
+        self.directory = directory
+        self.count = 0
+        self.lock = threading.Lock()
+
+    def log_session(self, event):
+        with self.lock:
+            with open(os.path.join(self.directory, "sessions.log"), "a") as log:
+                log.write(event + "\n")
+
+    def save(self, envelope, ehlo):
+        with self.lock:
+            self.count += 1
+            base = os.path.join(self.directory, "%04d" % self.count)
+        with open(base + ".eml", "wb") as eml:
+            eml.write(envelope.original_content)
+        meta = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": list(envelope.rcpt_tos),
+            "ehlo": ehlo or "",
+        }
+        with open(base + ".json.tmp", "w", encoding="utf-8") as out:
+            json.dump(meta, out, ensure_ascii=False)
+        os.rename(base + ".json.tmp", base + ".json")
+
+
+class Handler:
+    def __init__(self, store, reject_recipients):
+        self.store = store
+        self.reject_recipients = reject_recipients
+
+    # A session counts from its first greeting: the controller's own start-up
+    # probe connects without ever sending a command.
+    async def handle_HELO(self, server, session, envelope, hostname):
+        self.store.log_session("open")
+        session.host_name = hostname
+        return "250 {}".format(server.hostname)
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        if not session.host_name:
+            self.store.log_session("open")
+        session.host_name = hostname
+        return responses
+
+    async def handle_QUIT(self, server, session, envelope):
+        self.store.log_session("quit")
+        return "221 Bye"
+
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        if self.reject_recipients:
+            return "550 " + REJECT_TEXT
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.store.save(envelope, session.host_name)
+        return "250 Message accepted for delivery"
+
+
+class LoggingSMTP(SMTP):
+    def __init__(self, store, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.store = store
+
+    def connection_lost(self, error):
+        greeted = self.session is not None and self.session.host_name
+        super().connection_lost(error)
+        if greeted:
+            self.store.log_session("closed")
+
+
+class LoggingController(Controller):
+    def __init__(self, store, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.store = store
+
+    def factory(self):
+        return LoggingSMTP(self.store, self.handler, **self.SMTP_kwargs)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind((HOST, 0))
+        return probe.getsockname()[1]
+
+
+def start_aiosmtpd(store, mode):
+    handler = Handler(store, reject_recipients=(mode == "reject550"))
+    # The controller needs a fixed port; another process may take the one we
+    # picked in between, so try a few.
+    for _ in range(20):
+        port = free_port()
+        controller = LoggingController(store, handler, hostname=HOST, port=port)
+        try:
+            controller.start()
+        except Exception:
+            continue
+        return port, controller.stop
+    raise RuntimeError("no free port")
+
+
+def start_raw(store, mode):
+    listener = socket.socket()
+    listener.bind((HOST, 0))
+    listener.listen(16)
+
+    def serve(conn):
+        store.log_session("open")
+        with conn:
+            if mode == "greet554":
+                conn.sendall(("554 " + GREET554_TEXT + "\r\n").encode())
+            try:
+                while conn.recv(4096):
+                    pass
+            except OSError:
+                pass
+        store.log_session("closed")
+
+    def accept_loop():
+        while True:
+            try:
+                conn, _ = listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=serve, args=(conn,), daemon=True).start()
+
+    threading.Thread(target=accept_loop, daemon=True).start()
+    return listener.getsockname()[1], listener.close
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--mode", default="normal",
+                        choices=["normal", "reject550", "greet554", "silent"])
+    args = parser.parse_args()
+
+    store = Store(args.dir)
+    if args.mode in ("normal", "reject550"):
+        port, stop = start_aiosmtpd(store, args.mode)
+    else:
+        port, stop = start_raw(store, args.mode)
+
+    print("PORT %d" % port, flush=True)
+    sys.stdin.read()  # until the test closes our input or ends
+    stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,57 @@
+#pragma once
+// A real SMTP server on 127.0.0.1 for the length of a test (smtp_server.py
+// under /usr/bin/python3). Throws std::runtime_error when it cannot start.
+//
+//   SmtpTestServer server;                       // accepts everything
+//   sender.SendMail(..., server.address(), ...); // "127.0.0.1:<port>"
+//   server.messages()                            // what arrived, in order
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <vector>
+
+struct ReceivedMail {
+    QString mail_from;    // envelope sender
+    QStringList rcpt_tos; // envelope recipients
+    QString ehlo;         // the name the client greeted with
+    QByteArray data;      // the message exactly as received (CR LF, no dot-stuffing)
+};
+
+class SmtpTestServer {
+  public:
+    enum class Mode {
+        Normal,          // accepts everything
+        RejectRecipient, // every RCPT gets "550 5.1.1 No such user here"
+        Greeting554,     // greets with "554 Service not available, closing channel"
+        Silent,          // accepts the connection and never answers
+    };
+
+    explicit SmtpTestServer(Mode mode = Mode::Normal);
+    ~SmtpTestServer();
+    SmtpTestServer(const SmtpTestServer&) = delete;
+    SmtpTestServer& operator=(const SmtpTestServer&) = delete;
+
+    quint16 port() const { return port_; }
+    QString address() const; // "127.0.0.1:<port>", a server setting
+    std::vector<ReceivedMail> messages() const;
+
+    // Client sessions started and ended so far (a session starts with the
+    // client's greeting; in Greeting554 and Silent mode with its connection).
+    int sessions_opened() const;
+    int sessions_closed() const;
+    int sessions_quit() const; // sessions the client ended with QUIT (Normal, RejectRecipient)
+    // Waits until every session that was opened has ended.
+    bool
+    wait_until_sessions_closed(std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
+
+    // A loopback port nothing listens on (bound and released at once).
+    static quint16 unused_port();
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
