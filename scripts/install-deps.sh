@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev
   libgtest-dev
   # tests: mail server, network namespaces, a private X server for real windows
-  python3 python3-aiosmtpd iproute2 xvfb xauth xdotool
+  python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool
 )
 extra=(
   # screenshots of the real windows

@@ -5,7 +5,8 @@
 #include <QFont>
 
 #include "core/echo_engine.h"
-#include "core/notice_sender.h"
+#include "mail/send_mail.h"
+#include "platform/curl_smtp_component.h"
 #include "core/shared_state.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/single_instance.h"
@@ -13,17 +14,12 @@
 
 namespace {
 
-// Until the real engine and mailer are wired in, nothing is probed or sent.
+// Until the real engine is wired in, nothing is probed.
 class NoEngine : public EchoEngine {
 public:
     std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int, int) override {
         return std::vector<EchoOutcome>(jobs.size(), EchoOutcome::Skipped);
     }
-};
-class NoMail : public NoticeSender {
-public:
-    void SendMail(const QString&, const QString&, const QString&, const QString&, const QString&,
-                  const QString&) override {}
 };
 
 }  // namespace
@@ -38,7 +34,8 @@ int main(int argc, char** argv) {
     QtMessageBoxes boxes;
     SingleInstanceLock lock;
     NoEngine engine;
-    NoMail mail;
+    CurlSmtpComponent smtp;
+    SmtpNoticeSender mail(smtp, boxes);
     Application app(Services{shared_state(), boxes, engine, mail, [&lock] { return lock.acquire(); }, {}});
     if (!app.start())
         return 1;

@@ -71,6 +71,18 @@ TEST_F(SmtpDeliveryTest, NoticeArrivesWithEnvelopeHeadersAndJapaneseTextsIntact)
     EXPECT_EQ(server.sessions_quit(), 1);
 }
 
+TEST_F(SmtpDeliveryTest, StartsTlsWhenOfferedEvenWithAnUnverifiableCertificate) {
+    // An internal relay with a certificate of its own must not lose notices
+    // that would otherwise have gone in the clear.
+    SmtpTestServer server(SmtpTestServer::Mode::StartTls);
+    send(server.address());
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    const auto mails = server.messages();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_TRUE(mails.front().tls);
+    EXPECT_EQ(decode_header_words(parse_message(mails.front().data).header("Subject")), kSubject);
+}
+
 TEST_F(SmtpDeliveryTest, TwoNoticesInARowAreTwoCompleteCycles) {
     SmtpTestServer server;
     send(server.address(), kTo, kFrom, kDomain, QStringLiteral("Network障害連絡（1件障害）"));

@@ -17,11 +17,15 @@ Modes:
   reject550  refuses every recipient with 550
   greet554   greets with 554 and does nothing else
   silent     accepts the connection and never sends a byte
+  starttls   like normal, but offers STARTTLS with a self-signed certificate
+             and refuses mail until the client has started TLS
 """
 import argparse
 import json
 import os
 import socket
+import ssl
+import subprocess
 import sys
 import threading
 
@@ -44,7 +48,7 @@ class Store:
             with open(os.path.join(self.directory, "sessions.log"), "a") as log:
                 log.write(event + "\n")
 
-    def save(self, envelope, ehlo):
+    def save(self, envelope, ehlo, tls=False):
         with self.lock:
             self.count += 1
             base = os.path.join(self.directory, "%04d" % self.count)
@@ -54,6 +58,7 @@ class Store:
             "mail_from": envelope.mail_from,
             "rcpt_tos": list(envelope.rcpt_tos),
             "ehlo": ehlo or "",
+            "tls": tls,
         }
         with open(base + ".json.tmp", "w", encoding="utf-8") as out:
             json.dump(meta, out, ensure_ascii=False)
@@ -89,7 +94,7 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        self.store.save(envelope, session.host_name)
+        self.store.save(envelope, session.host_name, session.ssl is not None)
         return "250 Message accepted for delivery"
 
 
@@ -120,13 +125,27 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def self_signed_context(directory):
+    cert = os.path.join(directory, "server.crt")
+    key = os.path.join(directory, "server.key")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                    "-subj", "/CN=pelmora-test", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
 def start_aiosmtpd(store, mode):
     handler = Handler(store, reject_recipients=(mode == "reject550"))
+    tls = {}
+    if mode == "starttls":
+        tls = {"tls_context": self_signed_context(store.directory), "require_starttls": True}
     # The controller needs a fixed port; another process may take the one we
     # picked in between, so try a few.
     for _ in range(20):
         port = free_port()
-        controller = LoggingController(store, handler, hostname=HOST, port=port)
+        controller = LoggingController(store, handler, hostname=HOST, port=port, **tls)
         try:
             controller.start()
         except Exception:
@@ -168,11 +187,11 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--mode", default="normal",
-                        choices=["normal", "reject550", "greet554", "silent"])
+                        choices=["normal", "reject550", "greet554", "silent", "starttls"])
     args = parser.parse_args()
 
     store = Store(args.dir)
-    if args.mode in ("normal", "reject550"):
+    if args.mode in ("normal", "reject550", "starttls"):
         port, stop = start_aiosmtpd(store, args.mode)
     else:
         port, stop = start_raw(store, args.mode)

@@ -25,6 +25,8 @@ QString mode_argument(SmtpTestServer::Mode mode) {
         return QStringLiteral("greet554");
     case SmtpTestServer::Mode::Silent:
         return QStringLiteral("silent");
+    case SmtpTestServer::Mode::StartTls:
+        return QStringLiteral("starttls");
     }
     return {};
 }
@@ -97,6 +99,7 @@ std::vector<ReceivedMail> SmtpTestServer::messages() const {
         for (const QJsonValue& to : meta.value(QStringLiteral("rcpt_tos")).toArray())
             mail.rcpt_tos << to.toString();
         mail.ehlo = meta.value(QStringLiteral("ehlo")).toString();
+        mail.tls = meta.value(QStringLiteral("tls")).toBool();
         QString eml_name = meta_name;
         eml_name.replace(QStringLiteral(".json"), QStringLiteral(".eml"));
         mail.data = read_all(dir.filePath(eml_name));

@@ -17,6 +17,7 @@ struct ReceivedMail {
     QString mail_from;    // envelope sender
     QStringList rcpt_tos; // envelope recipients
     QString ehlo;         // the name the client greeted with
+    bool tls = false;     // the message came over a session that had started TLS
     QByteArray data;      // the message exactly as received (CR LF, no dot-stuffing)
 };
 
@@ -27,6 +28,7 @@ class SmtpTestServer {
         RejectRecipient, // every RCPT gets "550 5.1.1 No such user here"
         Greeting554,     // greets with "554 Service not available, closing channel"
         Silent,          // accepts the connection and never answers
+        StartTls,        // offers STARTTLS (self-signed certificate) and requires it
     };
 
     explicit SmtpTestServer(Mode mode = Mode::Normal);
