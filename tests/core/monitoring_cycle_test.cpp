@@ -50,12 +50,6 @@ TEST(MonitoringCycle, IntervalChangesMidCount) {
 }
 
 TEST(MonitoringCycle, LabelsAreReadByTheirLeadingNumber) {
-    EXPECT_EQ(label_number(QStringLiteral("  12")), 12);
-    EXPECT_EQ(label_number(QStringLiteral("12分")), 12);
-    EXPECT_EQ(label_number(QStringLiteral("-4")), -4);
-    EXPECT_EQ(label_number(QStringLiteral("abc")), 0);
-    EXPECT_EQ(label_number(QString()), 0);
-
     CycleRig rig;
     rig.display.Label6 = QStringLiteral(" 3");
     rig.display.Label7 = QStringLiteral("5 min");

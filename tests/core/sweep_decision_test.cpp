@@ -98,15 +98,6 @@ TEST(DeliveryStop, ThreeNoticesThenSilence) {
     EXPECT_EQ(stopped_after, std::vector<bool>({false, false, true, true, true}));
 }
 
-TEST(DeliveryStop, StopValueOneStopsWithTheFirstNotice) {
-    SweepRig rig(3, 1);
-    rig.failing_sweep();
-    EXPECT_EQ(rig.notices(), 1u);
-    EXPECT_TRUE(rig.display.stopped);
-    rig.failing_sweep();
-    EXPECT_EQ(rig.notices(), 1u);
-}
-
 TEST(DeliveryStop, StopValueZeroNeverNotifiesNorStops) {
     SweepRig rig(3, 0);
     for (int i = 0; i < 4; ++i)
@@ -177,42 +168,6 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
     ASSERT_EQ(rig.notices(), before + 1);
     EXPECT_EQ(rig.last_subject(), "Network障害連絡（1件障害）");
     EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
-}
-
-TEST(DeliveryStop, CounterShownBeforeTheMailStopEnteredAfter) {
-    SweepRig rig(3, 1);
-    QString view_at_send;
-    bool stopped_at_send = true;
-    rig.mail.on_send = [&](const SentNotice&) {
-        view_at_send = rig.display.Yokusi_view;
-        stopped_at_send = rig.display.stopped;
-    };
-    rig.failing_sweep();
-    EXPECT_EQ(view_at_send, "連続配信回数：1");
-    EXPECT_FALSE(stopped_at_send);
-    EXPECT_TRUE(rig.display.stopped);
-}
-
-TEST(DeliveryStop, RecoveryResetsFirstAutomaticRecoveryMailsFirst) {
-    SweepRig rig(3, 3);
-    QString view_at_send;
-    bool stopped_at_send = false;
-    rig.mail.on_send = [&](const SentNotice&) {
-        view_at_send = rig.display.Yokusi_view;
-        stopped_at_send = rig.display.stopped;
-    };
-    rig.failing_sweep();
-    rig.clean_sweep();
-    EXPECT_EQ(view_at_send, "連続配信回数：0");
-
-    rig.state.chk_yokusi = 1;
-    rig.failing_sweep();
-    for (int i = 0; i < 3; ++i)
-        rig.clean_sweep();
-    EXPECT_EQ(rig.last_subject(), "Network障害連絡（監視自動復旧）");
-    EXPECT_EQ(view_at_send, "連続配信回数：1");
-    EXPECT_TRUE(stopped_at_send);
-    EXPECT_FALSE(rig.display.stopped);
 }
 
 }  // namespace

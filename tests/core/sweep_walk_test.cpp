@@ -38,16 +38,6 @@ TEST(SweepWalk, DisabledTargetNeverFailsEvenIfTheEngineSaysSo) {
     EXPECT_EQ(f.report, QStringLiteral("＜1件目＞") + rig.state.mess[0] + u'\r');
 }
 
-TEST(SweepWalk, NoTargetsIsACleanSweep) {
-    SweepRig rig(0, 3);
-    rig.state.chk_yokusi_cnt = 1;
-    rig.clean_sweep();
-    ASSERT_EQ(rig.engine.calls.size(), 1u);
-    EXPECT_TRUE(rig.engine.calls[0].jobs.empty());
-    ASSERT_EQ(rig.notices(), 1u);
-    EXPECT_EQ(rig.last_subject(), "Network障害連絡（復旧）");
-}
-
 TEST(SweepWalk, FailureLinesAreNumberedByFailureNotByIndex) {
     SweepRig rig(3, 3);
     rig.down = {0, 2};
