@@ -1,9 +1,11 @@
 #include "ui/application.h"
 
+#include "core/delivery_stop.h"
 #include "core/shared_state.h"
 
 Application::Application(Services services)
-    : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)) {
+    : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
+      cycle_(s_.state, *main_, s_.engine, s_.mail) {
     main_->on_Timer1 = [this] { Timer1_Timer(); };
     main_->on_Command2 = [this] { Command2_Click(); };
     main_->on_Command3 = [this] { Command3_Click(); };
@@ -20,9 +22,16 @@ bool Application::start() {
     return Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files);
 }
 
-void Application::Timer1_Timer() {}
+void Application::Timer1_Timer() { cycle_.Timer1_Timer(); }
 
-void Application::Command2_Click() {}
+void Application::Command2_Click() {
+    // A release belongs between sweeps. The mail boxes are modal, so a click
+    // cannot normally reach the window during a sweep; should one get through
+    // anyway, the sweep's own decision stands.
+    if (cycle_.sweeping())
+        return;
+    ::Command2_Click(s_.state, *main_);
+}
 
 void Application::Command3_Click() {
     if (main_->Command2_enabled())

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/monitoring_cycle.h"
 #include "core/startup.h"
 #include "ui/main_window.h"
 #include "ui/single_window.h"
@@ -48,4 +49,5 @@ private:
     std::unique_ptr<MainWindow> main_;
     SingleWindow kankyo_;
     SingleWindow kansi_;
+    MonitoringCycle cycle_;
 };

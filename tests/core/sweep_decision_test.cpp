@@ -1,0 +1,173 @@
+// The delivery-stop rules: which notice a sweep sends and where the state goes.
+#include <gtest/gtest.h>
+
+#include "core/delivery_stop.h"
+#include "sweep_rig.h"
+
+namespace {
+
+enum class Event { Clean, Failing, Release };
+
+struct Row {
+    const char* name;
+    int16 chk_yokusi;
+    int16 cnt_before;
+    int16 fukkyu_before;
+    bool stopped_before;
+    Event event;
+    const char* subject;  // nullptr: no notice
+    int16 cnt_after;
+    int16 fukkyu_after;
+    bool stopped_after;
+};
+
+// N normal, A alerting, S0..S2 stopped with 0..2 clean sweeps counted.
+const Row kRows[] = {
+    {"N_clean", 3, 0, 0, false, Event::Clean, nullptr, 0, 0, false},
+    {"N_failing_limit_above_1", 3, 0, 0, false, Event::Failing, "Network障害連絡（1件障害）", 1, 0,
+     false},
+    {"N_failing_limit_1", 1, 0, 0, false, Event::Failing, "Network障害連絡（1件障害）", 1, 0, true},
+    {"A_failing_below_limit", 3, 1, 0, false, Event::Failing, "Network障害連絡（1件障害）", 2, 0,
+     false},
+    {"A_failing_reaches_limit", 3, 2, 0, false, Event::Failing, "Network障害連絡（1件障害）", 3, 0,
+     true},
+    {"A_clean", 3, 2, 0, false, Event::Clean, "Network障害連絡（復旧）", 0, 0, false},
+    {"S0_failing", 3, 3, 0, true, Event::Failing, nullptr, 3, 0, true},
+    {"S1_failing", 3, 3, 1, true, Event::Failing, nullptr, 3, 0, true},
+    {"S2_failing", 3, 3, 2, true, Event::Failing, nullptr, 3, 0, true},
+    {"S0_clean", 3, 3, 0, true, Event::Clean, nullptr, 3, 1, true},
+    {"S1_clean", 3, 3, 1, true, Event::Clean, nullptr, 3, 2, true},
+    {"S2_clean", 3, 3, 2, true, Event::Clean, "Network障害連絡（監視自動復旧）", 0, 0, false},
+    {"S1_release", 3, 3, 1, true, Event::Release, nullptr, 0, 0, false},
+};
+
+class DecisionTable : public testing::TestWithParam<Row> {};
+
+TEST_P(DecisionTable, NoticeAndNextState) {
+    const Row& row = GetParam();
+    SweepRig rig(3, row.chk_yokusi);
+    rig.state.chk_yokusi_cnt = row.cnt_before;
+    rig.state.fukkyu_cnt = row.fukkyu_before;
+    rig.display.stopped = row.stopped_before;
+    rig.display.Label6 = QStringLiteral("4");
+
+    switch (row.event) {
+    case Event::Clean:
+        rig.clean_sweep();
+        break;
+    case Event::Failing:
+        rig.failing_sweep();
+        break;
+    case Event::Release:
+        Command2_Click(rig.state, rig.display);
+        break;
+    }
+
+    if (row.subject) {
+        ASSERT_EQ(rig.notices(), 1u);
+        EXPECT_EQ(rig.last_subject(), QString::fromUtf8(row.subject));
+        EXPECT_EQ(rig.state.mail_title, QString::fromUtf8(row.subject));
+    } else {
+        EXPECT_EQ(rig.notices(), 0u);
+    }
+    EXPECT_EQ(rig.state.chk_yokusi_cnt, row.cnt_after);
+    EXPECT_EQ(rig.state.fukkyu_cnt, row.fukkyu_after);
+    EXPECT_EQ(rig.display.stopped, row.stopped_after);
+    if (row.cnt_after != row.cnt_before) {
+        EXPECT_EQ(rig.display.Yokusi_view, QStringLiteral("連続配信回数：%1").arg(row.cnt_after));
+    }
+    // Every sweep restarts the minute count; a release leaves it alone.
+    EXPECT_EQ(rig.display.Label6, row.event == Event::Release ? "4" : "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DecisionTable, testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeliveryStop, ThreeNoticesThenSilence) {
+    SweepRig rig(3, 3);
+    QStringList views;
+    std::vector<bool> stopped_after;
+    for (int i = 0; i < 5; ++i) {
+        rig.failing_sweep();
+        views << rig.display.Yokusi_view;
+        stopped_after.push_back(rig.display.stopped);
+    }
+    EXPECT_EQ(rig.notices(), 3u);
+    EXPECT_EQ(views, QStringList({"連続配信回数：1", "連続配信回数：2", "連続配信回数：3",
+                                  "連続配信回数：3", "連続配信回数：3"}));
+    EXPECT_EQ(stopped_after, std::vector<bool>({false, false, true, true, true}));
+}
+
+TEST(DeliveryStop, StopValueZeroNeverNotifiesNorStops) {
+    SweepRig rig(3, 0);
+    for (int i = 0; i < 4; ++i)
+        rig.failing_sweep();
+    rig.clean_sweep();
+    rig.failing_sweep();
+    EXPECT_EQ(rig.notices(), 0u);
+    EXPECT_FALSE(rig.display.stopped);
+    EXPECT_EQ(rig.state.chk_yokusi_cnt, 0);
+}
+
+TEST(DeliveryStop, LoweredStopValueWhileAlertingSilencesUntilClean) {
+    SweepRig rig(3, 5);
+    rig.failing_sweep();
+    rig.failing_sweep();
+    rig.state.chk_yokusi = 2;  // the settings window closed with Yes meanwhile
+    rig.failing_sweep();
+    rig.failing_sweep();
+    EXPECT_EQ(rig.notices(), 2u);
+    EXPECT_FALSE(rig.display.stopped);
+    EXPECT_EQ(rig.state.chk_yokusi_cnt, 2);
+
+    rig.clean_sweep();
+    ASSERT_EQ(rig.notices(), 3u);
+    EXPECT_EQ(rig.last_subject(), "Network障害連絡（復旧）");
+    EXPECT_EQ(rig.state.chk_yokusi_cnt, 0);
+}
+
+TEST(DeliveryStop, AutomaticRecoveryNeedsThreeCleanSweepsInARow) {
+    SweepRig rig(3, 1);
+    rig.failing_sweep();
+    ASSERT_TRUE(rig.display.stopped);
+    const size_t before = rig.notices();
+
+    rig.clean_sweep();
+    rig.clean_sweep();
+    rig.failing_sweep();
+    rig.clean_sweep();
+    rig.clean_sweep();
+    EXPECT_EQ(rig.notices(), before);
+    EXPECT_TRUE(rig.display.stopped);
+
+    rig.clean_sweep();
+    ASSERT_EQ(rig.notices(), before + 1);
+    EXPECT_EQ(rig.last_subject(), "Network障害連絡（監視自動復旧）");
+    EXPECT_FALSE(rig.display.stopped);
+    EXPECT_EQ(rig.state.chk_yokusi_cnt, 0);
+    EXPECT_EQ(rig.state.fukkyu_cnt, 0);
+    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
+}
+
+TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
+    SweepRig rig(3, 2);
+    rig.failing_sweep();
+    rig.failing_sweep();
+    ASSERT_TRUE(rig.display.stopped);
+    rig.clean_sweep();  // fukkyu_cnt 1
+    Command2_Click(rig.state, rig.display);
+    EXPECT_FALSE(rig.display.stopped);
+    EXPECT_EQ(rig.state.fukkyu_cnt, 0);
+    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
+
+    const size_t before = rig.notices();
+    rig.clean_sweep();
+    EXPECT_EQ(rig.notices(), before);  // nothing to recover from
+
+    rig.failing_sweep();
+    ASSERT_EQ(rig.notices(), before + 1);
+    EXPECT_EQ(rig.last_subject(), "Network障害連絡（1件障害）");
+    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
+}
+
+}  // namespace
