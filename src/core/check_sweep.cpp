@@ -41,10 +41,11 @@ SweepFailures walk_targets(const SharedState& state, EchoEngine& engine) {
     for (int i = 0; i < count; ++i) {
         if (!jobs[i].enabled)
             continue;
-        // An engine that gave no answer for a record is taken as no reply:
-        // silence must never pass for a device that is up.
+        // Only a good reply clears a target: an outcome missing for a record,
+        // or one the engine should not give for a monitored record, counts as
+        // no reply, so a fault in the probe is reported, never hidden.
         const bool answered = static_cast<std::size_t>(i) < outcomes.size() &&
-                              outcomes[i] != EchoOutcome::Unreachable;
+                              outcomes[i] == EchoOutcome::Reachable;
         if (answered)
             continue;
         failures.count = add16(failures.count, 1);
