@@ -7,15 +7,11 @@
 
 namespace {
 
-bool is_blank(QChar c) {
-    return c == u' ' || c == u'\t';
-}
+bool is_blank(QChar c) { return c == u' ' || c == u'\t'; }
 
-bool is_digit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
+bool is_digit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-} // namespace
+}  // namespace
 
 std::optional<double> whole_number(const QString& typed) {
     // NFKC turns full-width digits, signs, points and the ideographic space
@@ -70,7 +66,7 @@ std::optional<int16> field_to_int16(const QString& text) {
     const std::optional<double> v = whole_number(text);
     if (!v)
         return std::nullopt;
-    const double rounded = std::nearbyint(*v); // the default mode rounds half to even
+    const double rounded = std::nearbyint(*v);  // the default mode rounds half to even
     if (!(rounded >= -32768 && rounded <= 32767))
         return std::nullopt;
     return static_cast<int16>(rounded);

@@ -16,7 +16,7 @@ QString whole_character(const QString& text, QChar bad) {
     return text.mid(at, length);
 }
 
-} // namespace
+}  // namespace
 
 std::optional<QString> text_setting_refusal(const QString& text) {
     for (QChar c : text) {
@@ -24,9 +24,7 @@ std::optional<QString> text_setting_refusal(const QString& text) {
             return quote_or_break_message();
     }
     if (std::optional<QChar> bad = cp932_first_unencodable(text)) {
-        return QStringLiteral(
-                   "「%"
-                   "1」は使用できません（設定ファイルの文字コード（シフトJIS）で表せない文字です）")
+        return QStringLiteral("「%1」は使用できません（設定ファイルの文字コード（シフトJIS）で表せない文字です）")
             .arg(whole_character(text, *bad));
     }
     return std::nullopt;

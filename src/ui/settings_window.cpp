@@ -20,7 +20,7 @@ QLineEdit* field(QWidget* parent, const char* name, QRect place) {
     return t;
 }
 
-} // namespace
+}  // namespace
 
 SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString conf_path)
     : state_(state), boxes_(boxes), conf_path_(std::move(conf_path)) {
@@ -28,8 +28,7 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString 
     setWindowTitle(QStringLiteral("環境設定"));
     setFixedSize(313, 300);
 
-    Label1 =
-        label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
+    Label1 = label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
     Text1 = field(this, "Text1", {8, 24, 297, 25});
     Label2 = label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
     Text2 = field(this, "Text2", {8, 72, 297, 25});
@@ -89,13 +88,11 @@ SettingsFields SettingsWindow::fields() const {
     return f;
 }
 
-void SettingsWindow::Form_QueryUnload() {
-    settings_close(fields(), state_, boxes_, conf_path_);
-}
+void SettingsWindow::Form_QueryUnload() { settings_close(fields(), state_, boxes_, conf_path_); }
 
 void SettingsWindow::closeEvent(QCloseEvent* event) {
     // When the program is ending, open windows go without asking (nothing is saved).
     if (!program_ending())
         Form_QueryUnload();
-    event->accept(); // the close is never refused
+    event->accept();  // the close is never refused
 }

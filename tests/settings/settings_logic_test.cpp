@@ -14,7 +14,7 @@ TEST(NumberField, ReadsTheWholeTextOrNothing) {
     EXPECT_EQ(whole_number(QStringLiteral("5.")), 5.0);
     EXPECT_EQ(whole_number(QStringLiteral("2.5e1")), 25.0);
     EXPECT_EQ(whole_number(QStringLiteral("1E+2")), 100.0);
-    EXPECT_EQ(whole_number(QStringLiteral("１２０")), 120.0); // full-width, as an IME types it
+    EXPECT_EQ(whole_number(QStringLiteral("１２０")), 120.0);  // full-width, as an IME types it
     EXPECT_EQ(whole_number(QStringLiteral("-3")), -3.0);
 
     for (const char* bad : {"", " ", "-", "+", ".", "5x", "x5", "1 2", "1e", "1e+", "0x10", "inf",

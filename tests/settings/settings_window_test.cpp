@@ -23,7 +23,7 @@ void paste_over(QLineEdit* field, const QString& text) {
     field->insert(text);
 }
 
-} // namespace
+}  // namespace
 
 TEST(SettingsWindow, OpensWithTheSharedSettings) {
     AppFixture fx(AppFixture::three_targets(), conf_bytes(5, 3, 64, 4));
@@ -59,7 +59,7 @@ TEST(SettingsWindow, NumberFieldsTakeOnlyOneTo255) {
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
 
-    type_over(w->Text5, QStringLiteral("300")); // "3" and "30" pass, "300" does not
+    type_over(w->Text5, QStringLiteral("300"));  // "3" and "30" pass, "300" does not
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     const BoxRequest& box = fx.boxes.last();
     EXPECT_EQ(box.text, QStringLiteral("1～255の値で設定してください"));
@@ -166,7 +166,7 @@ TEST(SettingsWindow, NoKeepsSettingsAndFile) {
     EXPECT_EQ(q.buttons, BoxButtons::YesNo);
     EXPECT_EQ(q.default_answer, BoxAnswer::Yes);
     EXPECT_EQ(q.icon, BoxIcon::None);
-    EXPECT_EQ(settings_window(fx), nullptr); // closed all the same
+    EXPECT_EQ(settings_window(fx), nullptr);  // closed all the same
 
     EXPECT_EQ(fx.state.to_mailadd, QStringLiteral("admin@example.com"));
     EXPECT_EQ(fx.state.chk_interval, 5);
@@ -247,7 +247,7 @@ TEST(SettingsWindow, ExistsOnceAndNotWhileDeliveryIsStopped) {
     ASSERT_NE(first, nullptr);
     first->Text5->setText(QStringLiteral("9"));
     EXPECT_EQ(open_settings(fx), first);
-    EXPECT_EQ(first->Text5->text(), QStringLiteral("9")); // brought forward, not reloaded
+    EXPECT_EQ(first->Text5->text(), QStringLiteral("9"));  // brought forward, not reloaded
     close_settings(fx);
 
     fx.boxes.clear();
@@ -264,7 +264,7 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
     ASSERT_NE(w, nullptr);
     type_over(w->Text5, QStringLiteral("7"));
     {
-        AsUnprivileged nobody; // the directory and the file belong to root
+        AsUnprivileged nobody;  // the directory and the file belong to root
         close_settings(fx);
     }
     ASSERT_EQ(fx.boxes.shown.size(), 2u);
@@ -273,7 +273,7 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
     EXPECT_EQ(failure.title, app_title());
     EXPECT_TRUE(failure.text.contains(QStringLiteral("conf.ini"))) << failure.text.toStdString();
     EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), before);
-    EXPECT_EQ(fx.state.chk_interval, 7); // confirmed, in effect until the program ends
+    EXPECT_EQ(fx.state.chk_interval, 7);  // confirmed, in effect until the program ends
 
     // The program goes on: the window can be opened again.
     ASSERT_NE(open_settings(fx), nullptr);
