@@ -16,7 +16,7 @@ packages=(
 )
 extra=(
   # screenshots of the real windows
-  imagemagick fonts-noto-cjk
+  imagemagick fonts-noto-cjk x11-utils
   # benchmark against fping; capabilities for packaging
   fping libcap2-bin dpkg-dev
   # fuzzing

@@ -2,6 +2,7 @@
 
 #include "core/delivery_stop.h"
 #include "core/shared_state.h"
+#include "ui/settings_window.h"
 
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
@@ -10,6 +11,7 @@ Application::Application(Services services)
     main_->on_Command2 = [this] { Command2_Click(); };
     main_->on_Command3 = [this] { Command3_Click(); };
     main_->on_Command4 = [this] { Command4_Click(); };
+    kankyo_.make = [this] { return new SettingsWindow(s_.state, s_.boxes, s_.files.conf); };
 }
 
 Application::~Application() {

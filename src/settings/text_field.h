@@ -1,0 +1,42 @@
+#pragma once
+// The four text fields of the settings window (mail addresses, server,
+// domain) go into conf.ini one per line, unescaped, in code page 932. A double
+// quote or a line break could not be read back from there, nor could a
+// character the code page lacks, so the fields refuse them as they come in.
+// Commas are fine: the file quotes a text that holds one.
+#include <QString>
+#include <functional>
+#include <optional>
+
+class MessageBoxes;
+
+inline QString quote_or_break_message() {
+    return QStringLiteral("「\"」（ダブルクォーテーション）や改行は使用できません");
+}
+
+// The message that refuses text, or nullopt when the file can hold it.
+std::optional<QString> text_setting_refusal(const QString& text);
+
+// The refusal of one text field: a refused change is undone, back to the last
+// text the field held.
+class TextFieldGuard {
+public:
+    // set_text puts a text into the field; that is itself a change of the field.
+    TextFieldGuard(MessageBoxes& boxes, std::function<void(const QString&)> set_text)
+        : boxes_(boxes), set_text_(std::move(set_text)) {}
+
+    // Puts the setting's value in as it is, unchecked: a value read from the
+    // file is kept, whatever it holds, unless the operator changes it.
+    void fill(const QString& text);
+
+    // Runs on every change of the field's text.
+    void changed(const QString& text);
+
+private:
+    void put(const QString& text);
+
+    MessageBoxes& boxes_;
+    std::function<void(const QString&)> set_text_;
+    QString accepted_;
+    bool quiet_ = false;  // while the program itself sets the text
+};

@@ -1,0 +1,98 @@
+#include "ui/settings_window.h"
+
+#include <QCloseEvent>
+
+#include "ui/program_end.h"
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect place) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(place);
+    return l;
+}
+
+QLineEdit* field(QWidget* parent, const char* name, QRect place) {
+    auto* t = new QLineEdit(parent);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setGeometry(place);
+    return t;
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString conf_path)
+    : state_(state), boxes_(boxes), conf_path_(std::move(conf_path)) {
+    setObjectName(QStringLiteral("kankyo"));
+    setWindowTitle(QStringLiteral("環境設定"));
+    setFixedSize(313, 300);
+
+    Label1 = label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
+    Text1 = field(this, "Text1", {8, 24, 297, 25});
+    Label2 = label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
+    Text2 = field(this, "Text2", {8, 72, 297, 25});
+    Label3 = label(this, "Label3", QStringLiteral("送信用SMTPサーバアドレス"), {8, 104, 161, 17});
+    Text3 = field(this, "Text3", {8, 120, 297, 25});
+    Label4 = label(this, "Label4", QStringLiteral("送信用　ドメイン名"), {8, 152, 177, 17});
+    Text4 = field(this, "Text4", {8, 168, 233, 25});
+    Label5 = label(this, "Label5", QStringLiteral("監視間隔（分）"), {8, 200, 81, 17});
+    Text5 = field(this, "Text5", {16, 216, 41, 25});
+    Label6 = label(this, "Label6", QStringLiteral("ICMP失敗許容値"), {96, 200, 97, 17});
+    Text6 = field(this, "Text6", {104, 216, 41, 25});
+    Label8 = label(this, "Label8", QStringLiteral("Mail配信停止値"), {8, 248, 81, 17});
+    Text8 = field(this, "Text8", {16, 264, 41, 25});
+    Label7 = label(this, "Label7", QStringLiteral("TTL値(1～255)"), {104, 248, 89, 17});
+    Text7 = field(this, "Text7", {104, 264, 41, 25});
+    Command1 = new QPushButton(QStringLiteral("終了(&E)"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(200, 224, 105, 49);
+    Command1->setAutoDefault(false);
+
+    text_ = {Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8};
+    for (size_t k = 0; k + 1 < text_.size(); ++k)
+        setTabOrder(text_[k], text_[k + 1]);
+    setTabOrder(Text8, Command1);
+
+    for (int k = 0; k < 4; ++k) {
+        QLineEdit* t = text_[k];
+        text_guard_[k].emplace(boxes_, [t](const QString& s) { t->setText(s); });
+        connect(t, &QLineEdit::textChanged, this,
+                [this, k](const QString& s) { text_guard_[k]->changed(s); });
+    }
+    for (int k = 0; k < 4; ++k) {
+        QLineEdit* t = text_[kFirstNumberField + k];
+        number_check_[k].emplace(boxes_, [t](const QString& s) { t->setText(s); });
+        connect(t, &QLineEdit::textChanged, this, [this, k](const QString& s) {
+            number_check_[k]->changed(s, number_setting(state_, k));
+        });
+    }
+    connect(Command1, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
+
+    Form_Load();
+}
+
+void SettingsWindow::Form_Load() {
+    const SettingsFields values = settings_fields(state_);
+    for (int k = 0; k < 4; ++k)
+        text_guard_[k]->fill(values[k]);
+    // Each number runs its range check; one outside 1..255 is reported here.
+    for (int k = kFirstNumberField; k < 8; ++k)
+        text_[k]->setText(values[k]);
+}
+
+SettingsFields SettingsWindow::fields() const {
+    SettingsFields f;
+    for (size_t k = 0; k < f.size(); ++k)
+        f[k] = text_[k]->text();
+    return f;
+}
+
+void SettingsWindow::Form_QueryUnload() { settings_close(fields(), state_, boxes_, conf_path_); }
+
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+    // When the program is ending, open windows go without asking (nothing is saved).
+    if (!program_ending())
+        Form_QueryUnload();
+    event->accept();  // the close is never refused
+}

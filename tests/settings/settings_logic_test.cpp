@@ -1,0 +1,57 @@
+// The number reading and rounding behind the four number fields, and the
+// refusal of texts the settings file cannot hold.
+#include <gtest/gtest.h>
+
+#include "settings/number_field.h"
+#include "settings/text_field.h"
+
+TEST(NumberField, ReadsTheWholeTextOrNothing) {
+    EXPECT_EQ(whole_number(QStringLiteral("5")), 5.0);
+    EXPECT_EQ(whole_number(QStringLiteral("  12 \t")), 12.0);
+    EXPECT_EQ(whole_number(QStringLiteral("+7")), 7.0);
+    EXPECT_EQ(whole_number(QStringLiteral("1.5")), 1.5);
+    EXPECT_EQ(whole_number(QStringLiteral(".5")), 0.5);
+    EXPECT_EQ(whole_number(QStringLiteral("5.")), 5.0);
+    EXPECT_EQ(whole_number(QStringLiteral("2.5e1")), 25.0);
+    EXPECT_EQ(whole_number(QStringLiteral("1E+2")), 100.0);
+    EXPECT_EQ(whole_number(QStringLiteral("１２０")), 120.0);  // full-width, as an IME types it
+    EXPECT_EQ(whole_number(QStringLiteral("-3")), -3.0);
+
+    for (const char* bad : {"", " ", "-", "+", ".", "5x", "x5", "1 2", "1e", "1e+", "0x10", "inf",
+                            "nan", "1,5", "--1", "5-"})
+        EXPECT_FALSE(whole_number(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(NumberField, RangeIsOneTo255WithFractions) {
+    for (const char* ok : {"1", "255", "1.5", "254.5", "255.0", " 64 ", "2.55e2"})
+        EXPECT_TRUE(in_field_range(QString::fromLatin1(ok))) << ok;
+    for (const char* bad : {"0", "0.4", "0.999", "255.5", "256", "300", "-1", "", "abc", "1e3"})
+        EXPECT_FALSE(in_field_range(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(NumberField, StoredValuesStayIn16Bits) {
+    EXPECT_EQ(field_to_int16(QStringLiteral("-32768")), -32768);
+    EXPECT_EQ(field_to_int16(QStringLiteral("32767.4")), 32767);
+    EXPECT_FALSE(field_to_int16(QStringLiteral("32767.5")));
+    EXPECT_FALSE(field_to_int16(QStringLiteral("1e9")));
+}
+
+TEST(TextField, RefusesWhatTheFileCannotReadBack) {
+    for (const QString& fine :
+         {QString(), QStringLiteral("admin@example.com"), QStringLiteral("a,b"),
+          QStringLiteral("  lead blank"), QStringLiteral("管理者　メール"), QStringLiteral("ｶﾅ")})
+        EXPECT_FALSE(text_setting_refusal(fine)) << fine.toStdString();
+
+    for (const QString& quote_or_break :
+         {QStringLiteral("\"x"), QStringLiteral("a\"b"), QStringLiteral("a\nb"),
+          QStringLiteral("a\r"), QStringLiteral("\r\n")})
+        EXPECT_EQ(text_setting_refusal(quote_or_break), quote_or_break_message());
+
+    // Characters code page 932 lacks are named in the message, whole.
+    const std::optional<QString> emoji = text_setting_refusal(QStringLiteral("ok😀"));
+    ASSERT_TRUE(emoji);
+    EXPECT_TRUE(emoji->contains(QStringLiteral("「😀」"))) << emoji->toStdString();
+    const std::optional<QString> hangul = text_setting_refusal(QStringLiteral("x한"));
+    ASSERT_TRUE(hangul);
+    EXPECT_TRUE(hangul->contains(QStringLiteral("「한」")));
+}
