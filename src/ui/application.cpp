@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "core/shared_state.h"
+#include "ui/target_editor_window.h"
 
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)) {
@@ -8,6 +9,9 @@ Application::Application(Services services)
     main_->on_Command2 = [this] { Command2_Click(); };
     main_->on_Command3 = [this] { Command3_Click(); };
     main_->on_Command4 = [this] { Command4_Click(); };
+    kansi_.make = [this] {
+        return new TargetEditorWindow(s_.state, s_.boxes, *main_, s_.files.targets);
+    };
 }
 
 Application::~Application() {
