@@ -16,7 +16,7 @@ packages=(
 )
 extra=(
   # screenshots of the real windows
-  xvfb xauth imagemagick fonts-noto-cjk x11-utils
+  xvfb xauth imagemagick fonts-noto-cjk x11-utils xdotool
   # benchmark against fping; capabilities for packaging
   fping libcap2-bin
   # fuzzing
