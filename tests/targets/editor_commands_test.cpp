@@ -70,32 +70,8 @@ TEST(EditorCommands, DeleteEachPlaceOfThree) {
               QStringLiteral("データは最低１つ必要です。\rこれ以上削除できません。"));
 }
 
-TEST(EditorCommands, NewStoresTheShownRecordAndAppends) {
+TEST(EditorCommands, TheThousandthRecordIsTheLast) {
     SharedState s;
-    fill(s, 5);
-    TargetEditor e(s);
-    go_to(e, 1);
-    EXPECT_TRUE(e.new_Click(edited()));
-    EXPECT_EQ(s.dat_count, 6);
-    EXPECT_EQ(e.view_cnt(), 5);
-    EXPECT_EQ(s.ip_add[1], "192.168.7.9");
-    EXPECT_EQ(s.mess[1], "Edited／555／Me");
-    EXPECT_EQ(s.valid_flag[1], 1);
-    EXPECT_EQ(s.ip_add[5], "127.0.0.1");
-    EXPECT_EQ(s.mess[5], " ／ ／ ");
-    EXPECT_EQ(s.valid_flag[5], 0);
-    EXPECT_EQ(e.shown().number, "6");
-}
-
-TEST(EditorCommands, NewAtTheLimitDoesNothingAtAll) {
-    SharedState s;
-    fill(s, 1000);
-    TargetEditor e(s);
-    EXPECT_FALSE(e.new_Click(edited()));
-    EXPECT_EQ(s.dat_count, 1000);
-    EXPECT_EQ(e.view_cnt(), 0);
-    EXPECT_EQ(s.ip_add[0], "10.0.0.1"); // the edits are not stored either
-
     fill(s, 999);
     TargetEditor below(s);
     EXPECT_TRUE(below.new_Click(below.shown()));
@@ -140,21 +116,4 @@ TEST(EditorCommands, FlagsOutsideTheBoxShowAsMonitored) {
     EXPECT_EQ(flag_box(5), FlagBox::Clear);
     EXPECT_EQ(flag_box(-1), FlagBox::Clear);
     EXPECT_EQ(flag_value(FlagBox::Greyed), 2); // a stored 2 goes back as 2
-}
-
-TEST(EditorCommands, EmptyListShowsNothingUntilANewRecord) {
-    SharedState s;
-    s.ip_add[0] = QStringLiteral("stale");
-    TargetEditor e(s);
-    EXPECT_FALSE(e.has_record());
-    RecordBoxes shown = e.shown();
-    EXPECT_EQ(shown.number, "");
-    EXPECT_EQ(shown.octets[0], "");
-    e.Command1_Click(edited());
-    EXPECT_EQ(s.ip_add[0], "stale");
-    EXPECT_TRUE(e.new_Click(e.shown()));
-    EXPECT_EQ(s.dat_count, 1);
-    EXPECT_EQ(e.view_cnt(), 0);
-    EXPECT_EQ(s.ip_add[0], "127.0.0.1");
-    EXPECT_TRUE(e.has_record());
 }
