@@ -3,6 +3,7 @@
 #include "core/delivery_stop.h"
 #include "core/shared_state.h"
 #include "ui/settings_window.h"
+#include "ui/target_editor_window.h"
 
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
@@ -12,6 +13,9 @@ Application::Application(Services services)
     main_->on_Command3 = [this] { Command3_Click(); };
     main_->on_Command4 = [this] { Command4_Click(); };
     kankyo_.make = [this] { return new SettingsWindow(s_.state, s_.boxes, s_.files.conf); };
+    kansi_.make = [this] {
+        return new TargetEditorWindow(s_.state, s_.boxes, *main_, s_.files.targets);
+    };
 }
 
 Application::~Application() {

@@ -1,0 +1,273 @@
+#include "ui/target_editor_window.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+#include "core/app_title.h"
+#include "core/message_box.h"
+#include "targets/editor_close.h"
+#include "targets/octet_check.h"
+#include "targets/typed_text.h"
+#include "ui/program_end.h"
+#include "ui/twips.h"
+
+namespace {
+
+// Places are given from the window's client corner; a control inside a frame
+// is placed relative to that frame, whose own corner is `origin`.
+QRect place(QPoint origin, int left, int top, int width, int height) {
+    return twips_rect(left, top, width, height).translated(-origin);
+}
+
+template <class W> W* control(W* w, const char* name, QRect where) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(where);
+    return w;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, QRect where) {
+    return control(new QLabel(text, parent), name, where);
+}
+
+QLineEdit* text_box(QWidget* parent, const char* name, const QString& text, QRect where) {
+    return control(new QLineEdit(text, parent), name, where);
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect where) {
+    QPushButton* b = control(new QPushButton(caption, parent), name, where);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// The dots between the octet boxes are smaller than a line of text: keep the
+// dot itself, which sits on the baseline, in view.
+QLabel* dot(QWidget* parent, const char* name, QRect where) {
+    QLabel* l = label(parent, name, QStringLiteral("．"), where);
+    l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    return l;
+}
+
+} // namespace
+
+TargetEditorWindow::TargetEditorWindow(SharedState& state, MessageBoxes& boxes,
+                                       MonitorDisplay& display, const QString& targets_path)
+    : state_(state), boxes_(boxes), display_(display), path_(targets_path), editor_(state) {
+    setObjectName(QStringLiteral("kansi"));
+    setWindowTitle(QStringLiteral("監視設定"));
+    setFixedSize(twips(7410), twips(2910));
+    build();
+    wire();
+
+    // Form_Load: record 1 replaces the boxes' first texts at once. A stored
+    // octet that fails its check is reported once the window stands, not
+    // while it is still being made.
+    view(false);
+    if (editor_.has_record())
+        QTimer::singleShot(0, this, [this] { report_stored_fault(); });
+    Text1->setFocus();
+}
+
+void TargetEditorWindow::build() {
+    const QPoint window(0, 0);
+    Label1 = label(this, "Label1", QStringLiteral("監視通番："), place(window, 120, 120, 855, 255));
+    Label2 = label(this, "Label2", QString(), place(window, 960, 120, 855, 255));
+    up = button(this, "up", QStringLiteral("↑"), place(window, 1920, 120, 495, 300));
+    down = button(this, "down", QStringLiteral("↓"), place(window, 2520, 120, 495, 300));
+    new_ = button(this, "new", QStringLiteral("新規(&N)"), place(window, 3360, 120, 975, 375));
+    del = button(this, "del", QStringLiteral("削除(&D)"), place(window, 4440, 120, 975, 375));
+    end = button(this, "end", QStringLiteral("終了(&E)"), place(window, 6360, 120, 975, 495));
+
+    Frame1 = control(new QGroupBox(QStringLiteral("項目"), this), "Frame1",
+                     place(window, 0, 600, 7335, 2295));
+    const QPoint f1 = twips_rect(0, 600, 0, 0).topLeft();
+    Label9 = label(Frame1, "Label9", QStringLiteral("IPアドレス："), place(f1, 240, 840, 975, 255));
+    Label6 = dot(Frame1, "Label6", place(f1, 2280, 960, 255, 135));
+    Label7 = dot(Frame1, "Label7", place(f1, 3480, 960, 255, 135));
+    Label8 = dot(Frame1, "Label8", place(f1, 4680, 960, 255, 135));
+    Label3 = label(Frame1, "Label3", QStringLiteral("機器名称："), place(f1, 240, 1200, 975, 255));
+    Label4 =
+        label(Frame1, "Label4", QStringLiteral("連絡先番号："), place(f1, 120, 1680, 1095, 255));
+    Label5 =
+        label(Frame1, "Label5", QStringLiteral("管理担当者："), place(f1, 120, 2160, 1095, 255));
+    Command1 =
+        button(Frame1, "Command1", QStringLiteral("更新(&U)"), place(f1, 5040, 2160, 975, 375));
+    Label10 = label(Frame1, "Label10",
+                    QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
+                                   "変更はキャンセルになります"),
+                    place(f1, 6120, 1440, 1095, 1335));
+    Label10->setWordWrap(true);
+    Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont note = Label10->font();
+    note.setPixelSize(9); // the note has to fit its narrow column
+    Label10->setFont(note);
+
+    Frame2 = control(new QGroupBox(QStringLiteral("有効/無効"), Frame1), "Frame2",
+                     place(f1, 6120, 720, 1095, 615));
+    const QPoint f2 = twips_rect(6120, 720, 0, 0).topLeft();
+    // Only the box of Check1 shows; its caption is cut off by its width.
+    Check1 = control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
+                     place(f2, 6240, 960, 255, 180));
+    Label11 = label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
+
+    // The text boxes lie on the window, over the frame.
+    Text1 = text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));
+    Text2 = text_box(this, "Text2", QStringLiteral("0"), place(window, 2520, 840, 975, 270));
+    Text3 = text_box(this, "Text3", QStringLiteral("0"), place(window, 3720, 840, 975, 270));
+    Text4 = text_box(this, "Text4", QStringLiteral("1"), place(window, 4920, 840, 975, 270));
+    Text5 = text_box(this, "Text5", QString(), place(window, 1320, 1200, 4695, 375));
+    Text6 = text_box(this, "Text6", QString(), place(window, 1320, 1680, 4695, 375));
+    Text7 = text_box(this, "Text7", QString(), place(window, 1320, 2160, 3615, 375));
+    octets_ = {Text1, Text2, Text3, Text4};
+    parts_ = {Text5, Text6, Text7};
+
+    QWidget* order[] = {Text1, Text2, Text3, Text4, Text5, Text6,    Text7,
+                        del,   end,   up,    down,  new_,  Command1, Check1};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void TargetEditorWindow::wire() {
+    for (int i = 0; i < kOctetBoxes; ++i)
+        connect(octets_[i], &QLineEdit::textChanged, this, [this, i] { octet_changed(i); });
+    for (int i = 0; i < 3; ++i)
+        connect(parts_[i], &QLineEdit::textChanged, this, [this, i] { description_changed(i); });
+    // A greyed box (a stored 2) is the record's own state; once the operator
+    // clicks it, it is an ordinary two-state box again.
+    connect(Check1, &QCheckBox::stateChanged, this, [this](int s) {
+        if (s != Qt::PartiallyChecked && Check1->isTristate())
+            Check1->setTristate(false);
+    });
+    connect(Command1, &QPushButton::clicked, this, &TargetEditorWindow::Command1_Click);
+    connect(new_, &QPushButton::clicked, this, &TargetEditorWindow::new_Click);
+    connect(del, &QPushButton::clicked, this, &TargetEditorWindow::del_Click);
+    connect(up, &QPushButton::clicked, this, &TargetEditorWindow::up_Click);
+    connect(down, &QPushButton::clicked, this, &TargetEditorWindow::down_Click);
+    connect(end, &QPushButton::clicked, this, &TargetEditorWindow::end_Click);
+}
+
+void TargetEditorWindow::view(bool report) {
+    const RecordBoxes r = editor_.shown();
+    filling_ = true;
+    Label2->setText(r.number);
+    for (int i = 0; i < kOctetBoxes; ++i)
+        octets_[i]->setText(r.octets[i]);
+    for (int i = 0; i < 3; ++i)
+        parts_[i]->setText(r.parts[i]);
+    Check1->setTristate(r.flag == FlagBox::Greyed);
+    Check1->setCheckState(r.flag == FlagBox::Ticked   ? Qt::Checked
+                          : r.flag == FlagBox::Greyed ? Qt::PartiallyChecked
+                                                      : Qt::Unchecked);
+    filling_ = false;
+    accepted_parts_ = r.parts;
+    update_enabled();
+    if (report)
+        report_stored_fault();
+}
+
+void TargetEditorWindow::report_stored_fault() {
+    if (!editor_.has_record())
+        return;
+    for (int i = 0; i < kOctetBoxes; ++i) {
+        if (!octet_ok(i, octets_[i]->text())) {
+            boxes_.ok(octet_message(i), app_title());
+            return;
+        }
+    }
+}
+
+void TargetEditorWindow::update_enabled() {
+    const bool record = editor_.has_record();
+    for (QLineEdit* t : octets_)
+        t->setEnabled(record);
+    for (QLineEdit* t : parts_)
+        t->setEnabled(record);
+    for (QWidget* w :
+         {static_cast<QWidget*>(Check1), static_cast<QWidget*>(Command1),
+          static_cast<QWidget*>(del), static_cast<QWidget*>(up), static_cast<QWidget*>(down)})
+        w->setEnabled(record);
+}
+
+RecordBoxes TargetEditorWindow::boxes_now() const {
+    RecordBoxes b;
+    for (int i = 0; i < kOctetBoxes; ++i)
+        b.octets[i] = octets_[i]->text();
+    for (int i = 0; i < 3; ++i)
+        b.parts[i] = parts_[i]->text();
+    switch (Check1->checkState()) {
+    case Qt::Checked:
+        b.flag = FlagBox::Ticked;
+        break;
+    case Qt::PartiallyChecked:
+        b.flag = FlagBox::Greyed;
+        break;
+    case Qt::Unchecked:
+        b.flag = FlagBox::Clear;
+        break;
+    }
+    return b;
+}
+
+void TargetEditorWindow::octet_changed(int box) {
+    if (filling_ || !editor_.has_record())
+        return;
+    if (octet_ok(box, octets_[box]->text()))
+        return;
+    boxes_.ok(octet_message(box), app_title());
+    // Every edit not yet stored goes, in all boxes; the stored record is
+    // shown as it is, without a second message about it.
+    view(false);
+}
+
+void TargetEditorWindow::description_changed(int box) {
+    if (filling_)
+        return;
+    const std::optional<QString> refusal = typed_text_refusal(parts_[box]->text());
+    if (!refusal) {
+        accepted_parts_[box] = parts_[box]->text();
+        return;
+    }
+    boxes_.ok(*refusal, app_title());
+    filling_ = true;
+    parts_[box]->setText(accepted_parts_[box]);
+    filling_ = false;
+}
+
+void TargetEditorWindow::Command1_Click() {
+    if (editor_.Command1_Click(boxes_now()))
+        view();
+}
+
+void TargetEditorWindow::new_Click() {
+    if (editor_.new_Click(boxes_now()))
+        view();
+}
+
+void TargetEditorWindow::del_Click() {
+    if (editor_.del_Click())
+        view();
+    else
+        boxes_.ok(del_refusal_text(), app_title());
+}
+
+void TargetEditorWindow::up_Click() {
+    if (editor_.up_Click(boxes_now()))
+        view();
+}
+
+void TargetEditorWindow::down_Click() {
+    if (editor_.down_Click(boxes_now()))
+        view();
+}
+
+void TargetEditorWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->ignore(); // a second close while the save question is up
+        return;
+    }
+    if (!program_ending()) {
+        closing_ = true;
+        Form_QueryUnload(state_, boxes_, display_, path_);
+        closing_ = false;
+    }
+    event->accept();
+}
