@@ -15,11 +15,6 @@ inline constexpr double kFieldMax = 255;
 
 inline QString range_message() { return QStringLiteral("1～255の値で設定してください"); }
 
-// The whole text as a number: blanks around it, an optional sign, digits with
-// an optional fraction, an optional exponent. Full-width digits and signs
-// count like their ASCII forms. nullopt for anything else, the empty text included.
-std::optional<double> whole_number(const QString& text);
-
 // Whether the text is a number from 1 to 255 (fractions included).
 bool in_field_range(const QString& text);
 

@@ -10,13 +10,6 @@
 
 class MessageBoxes;
 
-inline QString quote_or_break_message() {
-    return QStringLiteral("「\"」（ダブルクォーテーション）や改行は使用できません");
-}
-
-// The message that refuses text, or nullopt when the file can hold it.
-std::optional<QString> text_setting_refusal(const QString& text);
-
 // The refusal of one text field: a refused change is undone, back to the last
 // text the field held.
 class TextFieldGuard {

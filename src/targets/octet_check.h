@@ -7,10 +7,6 @@
 
 inline constexpr int kOctetBoxes = 4;
 
-// The whole text as a number (sign, digits, fraction, exponent), blanks
-// around it allowed; nullopt for anything else, the empty text included.
-std::optional<double> whole_number(const QString& text);
-
 // box: 0 for Text1 .. 3 for Text4.
 bool octet_ok(int box, const QString& text);
 

@@ -5,9 +5,10 @@
 
 #include "core/app_title.h"
 #include "core/message_box.h"
+#include "core/typed_input.h"
 #include "targets/editor_close.h"
 #include "targets/octet_check.h"
-#include "targets/typed_text.h"
+#include "targets/target_file.h"
 #include "ui/program_end.h"
 #include "ui/twips.h"
 
@@ -221,7 +222,7 @@ void TargetEditorWindow::octet_changed(int box) {
 void TargetEditorWindow::description_changed(int box) {
     if (filling_)
         return;
-    const std::optional<QString> refusal = typed_text_refusal(parts_[box]->text());
+    const std::optional<QString> refusal = file_text_refusal(parts_[box]->text(), target_file_name());
     if (!refusal) {
         accepted_parts_[box] = parts_[box]->text();
         return;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/app_title.h"
+#include "core/typed_input.h"
 #include "core/cp932.h"
 #include "settings/conf_file.h"
 #include "settings_window_helpers.h"

@@ -4,7 +4,6 @@
 
 #include "targets/octet_check.h"
 #include "targets/record_split.h"
-#include "targets/typed_text.h"
 
 using Octets = std::array<QString, 4>;
 using Parts = std::array<QString, 3>;
@@ -68,15 +67,4 @@ TEST(OctetCheck, RangesPerBox) {
     EXPECT_EQ(octet_message(3), QStringLiteral("1～255の値で設定してください"));
     EXPECT_EQ(octet_message(1), QStringLiteral("0～255の値で設定してください"));
     EXPECT_EQ(octet_message(2), QStringLiteral("0～255の値で設定してください"));
-}
-
-TEST(TypedText, RefusesWhatTheFileCannotHold) {
-    EXPECT_TRUE(typed_text_refusal(QStringLiteral("say \"hi\"")));
-    EXPECT_TRUE(typed_text_refusal(QStringLiteral("two\nlines")));
-    EXPECT_TRUE(typed_text_refusal(QStringLiteral("cr\r")));
-    EXPECT_TRUE(typed_text_refusal(QStringLiteral("smile 😀")));
-    EXPECT_TRUE(typed_text_refusal(QStringLiteral("한국")));
-    EXPECT_FALSE(typed_text_refusal(QStringLiteral("Router, 2F")));
-    EXPECT_FALSE(typed_text_refusal(QStringLiteral("サーバ室／内線１２３")));
-    EXPECT_FALSE(typed_text_refusal(QString()));
 }
