@@ -31,8 +31,11 @@ public:
 
     std::vector<EchoOutcome> run() {
         next_send_ = Clock::now();
-        while (!ready_.empty() || !in_flight_.empty()) {
+        for (;;) {
             send_if_due(Clock::now());
+            // checked after sending: a refused last attempt leaves nothing to wait for
+            if (ready_.empty() && in_flight_.empty())
+                break;
             if (auto reply = net_.receive(wake_time())) {
                 take(*reply);
                 continue;  // drain every reply before judging any attempt late
