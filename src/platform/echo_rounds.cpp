@@ -11,7 +11,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 class Rounds {
-public:
+  public:
     Rounds(EchoTransport& net, const std::vector<EchoJob>& jobs, int attempts,
            const EchoTiming& timing)
         : net_(net), timing_(timing), outcome_(jobs.size(), EchoOutcome::Unreachable),
@@ -38,14 +38,14 @@ public:
                 break;
             if (auto reply = net_.receive(wake_time())) {
                 take(*reply);
-                continue;  // drain every reply before judging any attempt late
+                continue; // drain every reply before judging any attempt late
             }
             expire(Clock::now());
         }
         return outcome_;
     }
 
-private:
+  private:
     struct InFlight {
         std::size_t job;
         Clock::time_point deadline;
@@ -117,7 +117,7 @@ private:
 
     void attempt_failed(std::size_t job) {
         if (--left_[job] > 0)
-            ready_.push_front(job);  // the same target is tried again at once
+            ready_.push_front(job); // the same target is tried again at once
     }
 
     EchoTransport& net_;

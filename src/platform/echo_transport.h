@@ -6,18 +6,18 @@
 #include <optional>
 
 struct EchoReplySeen {
-    std::uint32_t source;  // IPv4, host byte order
+    std::uint32_t source; // IPv4, host byte order
     std::uint16_t sequence;
 };
 
 enum class SendResult {
     Sent,
-    Busy,   // the local send queue is full: worth trying again in a moment
-    Failed  // this request cannot go out (no route, refused, ...)
+    Busy,  // the local send queue is full: worth trying again in a moment
+    Failed // this request cannot go out (no route, refused, ...)
 };
 
 class EchoTransport {
-public:
+  public:
     virtual ~EchoTransport() = default;
     virtual SendResult send(std::uint32_t destination, std::uint16_t sequence) = 0;
     // The next reply that came in for this sender, waiting for one until

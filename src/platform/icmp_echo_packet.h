@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr std::string_view kEchoPayload = "Echo data";  // 9 bytes, no NUL
+inline constexpr std::string_view kEchoPayload = "Echo data"; // 9 bytes, no NUL
 
 // RFC 1071 one's-complement sum, ready to store (a buffer that holds a correct
 // checksum sums to 0).

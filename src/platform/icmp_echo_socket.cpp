@@ -35,7 +35,7 @@ int open_fd(int ttl, IcmpEchoSocket::Kind kind) {
         return -1;
     }
     int buffer = kReceiveBuffer;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);  // best effort
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer); // best effort
     if (kind == IcmpEchoSocket::Kind::Raw) {
         // only echo replies reach this socket, not every ICMP message the host gets
         icmp_filter filter{~(1u << ICMP_ECHOREPLY)};
@@ -70,7 +70,9 @@ std::unique_ptr<IcmpEchoSocket> IcmpEchoSocket::open(int ttl, Kind kind) {
 IcmpEchoSocket::IcmpEchoSocket(int fd, Kind kind, std::uint16_t identifier)
     : fd_(fd), kind_(kind), identifier_(identifier) {}
 
-IcmpEchoSocket::~IcmpEchoSocket() { ::close(fd_); }
+IcmpEchoSocket::~IcmpEchoSocket() {
+    ::close(fd_);
+}
 
 SendResult IcmpEchoSocket::send(std::uint32_t destination, std::uint16_t sequence) {
     const auto packet = echo_request(identifier_, sequence);
@@ -118,8 +120,7 @@ IcmpEchoSocket::QueueState IcmpEchoSocket::read_one(std::optional<EchoReplySeen>
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return errno == EAGAIN || errno == EWOULDBLOCK ? QueueState::Empty
-                                                           : QueueState::Broken;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? QueueState::Empty : QueueState::Broken;
         }
         std::span<const std::uint8_t> data(buffer.data(), static_cast<std::size_t>(got));
         // raw sockets deliver the IP header too; datagram sockets only the ICMP message

@@ -7,7 +7,7 @@
 #include "platform/echo_transport.h"
 
 class IcmpEchoSocket : public EchoTransport {
-public:
+  public:
     enum class Kind { Raw, Datagram };
 
     // A socket whose requests carry time-to-live `ttl` (1..255), or nullptr
@@ -25,12 +25,12 @@ public:
 
     Kind kind() const { return kind_; }
 
-private:
+  private:
     IcmpEchoSocket(int fd, Kind kind, std::uint16_t identifier);
     enum class QueueState { Reply, Empty, Broken };
     QueueState read_one(std::optional<EchoReplySeen>& reply);
 
     int fd_;
     Kind kind_;
-    std::uint16_t identifier_;  // raw only: the kernel picks it for datagram sockets
+    std::uint16_t identifier_; // raw only: the kernel picks it for datagram sockets
 };

@@ -4,10 +4,12 @@
 
 #include "platform/icmp_echo_socket.h"
 
-int ttl_on_the_wire(int stored) { return std::clamp(stored, 1, 255); }
+int ttl_on_the_wire(int stored) {
+    return std::clamp(stored, 1, 255);
+}
 
-std::vector<EchoOutcome> SocketEchoEngine::check_all(const std::vector<EchoJob>& jobs,
-                                                     int attempts, int ttl) {
+std::vector<EchoOutcome> SocketEchoEngine::check_all(const std::vector<EchoJob>& jobs, int attempts,
+                                                     int ttl) {
     const bool any_enabled =
         std::any_of(jobs.begin(), jobs.end(), [](const EchoJob& job) { return job.enabled; });
     std::unique_ptr<IcmpEchoSocket> socket;

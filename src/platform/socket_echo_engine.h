@@ -5,7 +5,7 @@
 #include "platform/echo_rounds.h"
 
 class SocketEchoEngine : public EchoEngine {
-public:
+  public:
     explicit SocketEchoEngine(EchoTiming timing = {}) : timing_(timing) {}
 
     // Never reports anything itself: when no ICMP socket can be had, every
@@ -13,7 +13,7 @@ public:
     std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
                                        int ttl) override;
 
-private:
+  private:
     EchoTiming timing_;
 };
 

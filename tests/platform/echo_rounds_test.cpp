@@ -13,14 +13,14 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 struct Host {
-    int answers_from = 1;  // the first attempt that gets an answer; 0: never
+    int answers_from = 1; // the first attempt that gets an answer; 0: never
     std::chrono::milliseconds delay{0};
-    std::optional<std::uint32_t> answer_source = std::nullopt;  // another answers for it
+    std::optional<std::uint32_t> answer_source = std::nullopt; // another answers for it
 };
 
 // A network in memory: hosts answer by rule, after their delay.
 class FakeNet : public EchoTransport {
-public:
+  public:
     SendResult send(std::uint32_t destination, std::uint16_t sequence) override {
         ++tries[destination];
         if (refuse) {
@@ -52,11 +52,13 @@ public:
     std::map<std::uint32_t, Host> hosts;
     std::map<std::uint32_t, int> sent;
     std::map<std::uint32_t, int> tries;
-    std::function<SendResult(std::uint32_t, int)> refuse;  // (destination, try number)
+    std::function<SendResult(std::uint32_t, int)> refuse; // (destination, try number)
     std::multimap<Clock::time_point, EchoReplySeen> queue;
 };
 
-std::uint32_t addr(const char* text) { return *echo_destination(text); }
+std::uint32_t addr(const char* text) {
+    return *echo_destination(text);
+}
 
 const EchoTiming kFast{30ms, 0us};
 constexpr auto R = EchoOutcome::Reachable;
@@ -72,9 +74,9 @@ TEST(EchoRounds, EachTargetGetsItsAttemptsUntilOneIsAnswered) {
         std::vector<EchoOutcome> outcomes;
         int sends_second, sends_third;
     };
-    for (const Case& c : {Case{3, {R, R, U}, 3, 3}, Case{2, {R, U, U}, 2, 2},
-                          Case{1, {R, U, U}, 1, 1}, Case{0, {R, U, U}, 1, 1},
-                          Case{-5, {R, U, U}, 1, 1}}) {
+    for (const Case& c :
+         {Case{3, {R, R, U}, 3, 3}, Case{2, {R, U, U}, 2, 2}, Case{1, {R, U, U}, 1, 1},
+          Case{0, {R, U, U}, 1, 1}, Case{-5, {R, U, U}, 1, 1}}) {
         FakeNet net;
         net.hosts[addr("10.0.0.1")] = {};
         net.hosts[addr("10.0.0.2")] = {.answers_from = 3};
@@ -88,8 +90,8 @@ TEST(EchoRounds, EachTargetGetsItsAttemptsUntilOneIsAnswered) {
 TEST(EchoRounds, DisabledAndMalformedTargetsSendNothing) {
     FakeNet net;
     net.hosts[addr("10.0.0.1")] = {};
-    const std::vector<EchoJob> jobs{{"10.0.0.1", false}, {"", true}, {"10.0.0", true},
-                                    {"10.0.0.1", true}, {"10.0.0.1", false}};
+    const std::vector<EchoJob> jobs{
+        {"10.0.0.1", false}, {"", true}, {"10.0.0", true}, {"10.0.0.1", true}, {"10.0.0.1", false}};
     EXPECT_EQ(run_echo_rounds(net, jobs, 3, kFast), (std::vector{S, U, U, R, S}));
     EXPECT_EQ(net.tries.size(), 1u);
     EXPECT_EQ(net.sent[addr("10.0.0.1")], 1);
@@ -122,7 +124,7 @@ TEST(EchoRounds, SendErrorsCountAsAttemptsButAFullQueueDoesNot) {
         if (destination == addr("10.0.0.2") && attempt <= 3)
             return SendResult::Busy;
         if (destination == addr("10.0.0.3"))
-            return SendResult::Busy;  // never clears
+            return SendResult::Busy; // never clears
         return SendResult::Sent;
     };
     const auto start = Clock::now();

@@ -43,23 +43,23 @@ TEST(IcmpEchoPacket, OnlyAnIntactEchoReplyIsAnAnswer) {
     auto damaged = reply;
     damaged[10] ^= 1;
     EXPECT_FALSE(parse_echo_reply(damaged));
-    EXPECT_FALSE(parse_echo_reply(echo_request(7, 1)));  // our own request looped back
-    EXPECT_FALSE(parse_echo_reply(retyped(reply, 11)));  // time exceeded
-    EXPECT_FALSE(parse_echo_reply(retyped(reply, 3)));   // destination unreachable
+    EXPECT_FALSE(parse_echo_reply(echo_request(7, 1))); // our own request looped back
+    EXPECT_FALSE(parse_echo_reply(retyped(reply, 11))); // time exceeded
+    EXPECT_FALSE(parse_echo_reply(retyped(reply, 3)));  // destination unreachable
     EXPECT_FALSE(parse_echo_reply(std::span(reply).first(7)));
 }
 
 TEST(IcmpEchoPacket, Ipv4PayloadHonoursTheHeaderLength) {
     std::vector<std::uint8_t> datagram(24 + 3, 0);
-    datagram[0] = 0x46;  // version 4, 24-byte header with options
+    datagram[0] = 0x46; // version 4, 24-byte header with options
     datagram[24] = 0xAA;
     const auto payload = ipv4_payload(datagram);
     ASSERT_EQ(payload.size(), 3u);
     EXPECT_EQ(payload[0], 0xAA);
 
-    datagram[0] = 0x4F;  // claims 60 bytes, only 27 there
+    datagram[0] = 0x4F; // claims 60 bytes, only 27 there
     EXPECT_TRUE(ipv4_payload(datagram).empty());
-    datagram[0] = 0x64;  // IPv6 version nibble
+    datagram[0] = 0x64; // IPv6 version nibble
     EXPECT_TRUE(ipv4_payload(datagram).empty());
     EXPECT_TRUE(ipv4_payload({}).empty());
 }
