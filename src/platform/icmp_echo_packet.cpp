@@ -4,6 +4,9 @@ namespace {
 
 constexpr std::uint8_t kEchoReplyType = 0;
 constexpr std::uint8_t kEchoRequestType = 8;
+constexpr std::uint8_t kUnreachableType = 3;
+constexpr std::uint8_t kTimeExceededType = 11;
+constexpr std::uint8_t kIcmpProtocol = 1;
 constexpr std::size_t kIcmpHeaderSize = 8;
 
 std::uint16_t read16(std::span<const std::uint8_t> b, std::size_t at) {
@@ -46,6 +49,24 @@ std::optional<EchoReplyHeader> parse_echo_reply(std::span<const std::uint8_t> ic
     if (internet_checksum(icmp) != 0)
         return std::nullopt;
     return EchoReplyHeader{read16(icmp, 4), read16(icmp, 6)};
+}
+
+std::optional<EchoErrorReport> parse_error_report(std::span<const std::uint8_t> icmp) {
+    if (icmp.size() < kIcmpHeaderSize ||
+        (icmp[0] != kUnreachableType && icmp[0] != kTimeExceededType))
+        return std::nullopt;
+    if (internet_checksum(icmp) != 0)
+        return std::nullopt;
+    const auto original = icmp.subspan(kIcmpHeaderSize);
+    const auto request = ipv4_payload(original);
+    // 20 bytes of IPv4 header at least, so the destination at 16..19 is there
+    if (request.size() < kIcmpHeaderSize || original[9] != kIcmpProtocol ||
+        request[0] != kEchoRequestType)
+        return std::nullopt;
+    const std::uint32_t destination = std::uint32_t(original[16]) << 24 |
+                                      std::uint32_t(original[17]) << 16 |
+                                      std::uint32_t(original[18]) << 8 | original[19];
+    return EchoErrorReport{destination, read16(request, 4), read16(request, 6)};
 }
 
 std::span<const std::uint8_t> ipv4_payload(std::span<const std::uint8_t> datagram) {

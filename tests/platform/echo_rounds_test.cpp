@@ -16,6 +16,7 @@ struct Host {
     int answers_from = 1; // the first attempt that gets an answer; 0: never
     std::chrono::milliseconds delay{0};
     std::optional<std::uint32_t> answer_source = std::nullopt; // another answers for it
+    bool reports = false; // a router reports each request failed instead
 };
 
 // A network in memory: hosts answer by rule, after their delay.
@@ -33,12 +34,14 @@ class FakeNet : public EchoTransport {
         if (host != hosts.end() && host->second.answers_from > 0 &&
             attempt >= host->second.answers_from) {
             const std::uint32_t source = host->second.answer_source.value_or(destination);
-            queue.emplace(Clock::now() + host->second.delay, EchoReplySeen{source, sequence});
+            queue.emplace(Clock::now() + host->second.delay,
+                          EchoReplySeen{source, sequence, host->second.reports});
         }
+        sequences.push_back(sequence);
         return SendResult::Sent;
     }
 
-    std::optional<EchoReplySeen> receive(Clock::time_point until) override {
+    std::optional<EchoReplySeen> receive(Clock::time_point until, bool) override {
         if (queue.empty() || queue.begin()->first > until) {
             std::this_thread::sleep_until(until);
             return std::nullopt;
@@ -54,13 +57,14 @@ class FakeNet : public EchoTransport {
     std::map<std::uint32_t, int> tries;
     std::function<SendResult(std::uint32_t, int)> refuse; // (destination, try number)
     std::multimap<Clock::time_point, EchoReplySeen> queue;
+    std::vector<std::uint16_t> sequences;
 };
 
 std::uint32_t addr(const char* text) {
     return *echo_destination(text);
 }
 
-const EchoTiming kFast{30ms, 0us};
+const EchoTiming kFast{30ms};
 constexpr auto R = EchoOutcome::Reachable;
 constexpr auto U = EchoOutcome::Unreachable;
 constexpr auto S = EchoOutcome::Skipped;
@@ -136,7 +140,7 @@ TEST(EchoRounds, SendErrorsCountAsAttemptsButAFullQueueDoesNot) {
     EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.1"}}, 2, kFast), std::vector{R});
 }
 
-TEST(EchoRounds, ALongListWaitsForItsRepliesTogether) {
+TEST(EchoRounds, ALongListSendsAtOnceAndWaitsForItsRepliesTogether) {
     FakeNet net;
     std::vector<EchoJob> jobs;
     std::vector<EchoOutcome> expected;
@@ -149,6 +153,35 @@ TEST(EchoRounds, ALongListWaitsForItsRepliesTogether) {
     }
     const auto start = Clock::now();
     EXPECT_EQ(run_echo_rounds(net, jobs, 3, kFast), expected);
-    // one attempt after the other would take 667 x 3 x 30 ms = 60 s
-    EXPECT_LT(Clock::now() - start, 3s);
+    // three waits of 30 ms; one attempt after the other would take
+    // 667 x 3 x 30 ms = 60 s, and even 1 ms between sends 3 s
+    EXPECT_LT(Clock::now() - start, 1s);
+}
+
+TEST(EchoRounds, AnErrorReportEndsThatAttemptAtOnce) {
+    FakeNet net;
+    const std::uint32_t far = addr("10.0.0.1"), other = addr("10.0.0.2");
+    net.hosts[far] = {.delay = 2ms, .reports = true};
+    // a report naming another destination than the request's is no report on it
+    net.hosts[other] = {.delay = 2ms, .answer_source = addr("10.0.0.9"), .reports = true};
+    const EchoTiming slow{400ms};
+    auto start = Clock::now();
+    EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.1"}}, 3, slow), std::vector{U});
+    EXPECT_EQ(net.sent[far], 3);
+    EXPECT_LT(Clock::now() - start, 200ms);
+
+    start = Clock::now();
+    EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.2"}}, 1, slow), std::vector{U});
+    EXPECT_GE(Clock::now() - start, 400ms);
+}
+
+TEST(EchoRounds, SequenceNumbersGoOnFromSweepToSweep) {
+    FakeNet net;
+    net.hosts[addr("10.0.0.1")] = {};
+    std::uint16_t next = 65534;
+    EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.1"}, {"10.0.0.2"}}, 2, kFast, &next),
+              (std::vector{R, U}));
+    EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.1"}}, 1, kFast, &next), std::vector{R});
+    EXPECT_EQ(net.sequences, (std::vector<std::uint16_t>{65534, 65535, 0, 1}));
+    EXPECT_EQ(next, 2);
 }
