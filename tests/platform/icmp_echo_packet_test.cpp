@@ -63,3 +63,32 @@ TEST(IcmpEchoPacket, Ipv4PayloadHonoursTheHeaderLength) {
     EXPECT_TRUE(ipv4_payload(datagram).empty());
     EXPECT_TRUE(ipv4_payload({}).empty());
 }
+
+TEST(IcmpEchoPacket, ErrorReportNamesTheRequestItCarriesBack) {
+    // time exceeded for our request to 10.0.0.7: ICMP header, the request's
+    // IPv4 header, the first 8 bytes of the request
+    std::vector<std::uint8_t> report{11, 0, 0, 0, 0, 0, 0, 0};
+    const std::vector<std::uint8_t> ip{0x45, 0, 0,   37, 0, 0, 0,  0, 1, 1,
+                                       0,    0, 192, 0,  2, 1, 10, 0, 0, 7};
+    report.insert(report.end(), ip.begin(), ip.end());
+    const auto request = echo_request(0x4242, 513);
+    report.insert(report.end(), request.begin(), request.begin() + 8);
+    const auto parsed = parse_error_report(retyped(report, 11));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->destination, 0x0A000007u);
+    EXPECT_EQ(parsed->identifier, 0x4242);
+    EXPECT_EQ(parsed->sequence, 513);
+    EXPECT_TRUE(parse_error_report(retyped(report, 3))); // destination unreachable
+
+    EXPECT_FALSE(parse_error_report(retyped(report, 5))); // a redirect ends nothing
+    auto damaged = retyped(report, 11);
+    damaged[30] ^= 1;
+    EXPECT_FALSE(parse_error_report(damaged));
+    auto udp = report;
+    udp[8 + 9] = 17; // about a datagram of another protocol
+    EXPECT_FALSE(parse_error_report(retyped(udp, 11)));
+    auto about_reply = report;
+    about_reply[28] = 0; // about an echo reply, not a request
+    EXPECT_FALSE(parse_error_report(retyped(about_reply, 11)));
+    EXPECT_FALSE(parse_error_report(retyped({report.begin(), report.end() - 1}, 11)));
+}
