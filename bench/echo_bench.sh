@@ -81,7 +81,7 @@ fping_time() {
         inside fping -u -i 0 -t 200 -r $((attempts - 1)) -B 1 -H "$ttl" -f "$work/plain" \
             > "$work/unreachable" 2>/dev/null || true
         end=$(date +%s.%N)
-        times+=("$(echo "$end - $start" | bc -l)")
+        times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')")
         wrong=$(( wrong + $(awk 'NR == FNR { failed[$1] = 1; next }
                                  ($2 == "up") == ($1 in failed) { n++ }
                                  END { print n + 0 }' "$work/unreachable" "$list") ))
@@ -110,7 +110,8 @@ for case in answering silent half; do
         walk_note=""; [ "$walked" != 1001 ] && walk_note=" (first ${walked} walked, scaled)"
         printf '| %s | %s | %.3f | %.3f | %.3f%s | %.3f | %.2f | %.1f | %s, %s |\n' \
             "$label" "$attempts" "$e" "$er" "$w" "$walk_note" "$f" \
-            "$(echo "$e / $f" | bc -l)" "$(echo "$w / $f" | bc -l)" "$wrong_e" "$wrong_f"
+            "$(awk -v a="$e" -v b="$f" 'BEGIN { print a / b }')" \
+            "$(awk -v a="$w" -v b="$f" 'BEGIN { print a / b }')" "$wrong_e" "$wrong_f"
     done
 done
 echo
