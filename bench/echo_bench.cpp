@@ -1,0 +1,114 @@
+// Times sweeps of the echo engine over a target list, or the walk one attempt
+// at a time on the same socket, and counts outcomes that contradict what
+// each target was set up to do.
+//
+//   echo_bench engine-datagram|engine-raw|walk-datagram|walk-raw LIST ATTEMPTS TTL [RUNS|SAMPLE]
+//
+// LIST holds one target a line: "address up" or "address down". The engine
+// modes sweep the whole list RUNS times (default 5) and print the median
+// time. The walk modes try the first SAMPLE targets of the list (default:
+// all) one attempt after another and scale the time up to the whole list;
+// a list that mixes kinds should alternate them. Output, one line:
+//   seconds=<s> wrong=<outcomes against expectation> sampled=<targets walked or swept>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/socket_echo_engine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Target {
+    std::string address;
+    bool up;
+};
+
+std::vector<Target> read_list(const char* path) {
+    std::vector<Target> list;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        Target t;
+        std::string state;
+        if (fields >> t.address >> state)
+            list.push_back({t.address, state == "up"});
+    }
+    return list;
+}
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: echo_bench engine-datagram|engine-raw|walk-datagram|walk-raw "
+                         "LIST ATTEMPTS TTL [RUNS|SAMPLE]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 5)
+        return usage();
+    const std::string mode = argv[1];
+    const auto list = read_list(argv[2]);
+    const int attempts = std::atoi(argv[3]);
+    const int ttl = std::atoi(argv[4]);
+    const bool walk = mode.starts_with("walk-");
+    const bool raw = mode.ends_with("-raw");
+    if (list.empty() || (!walk && !mode.starts_with("engine-")))
+        return usage();
+
+    int error = 0;
+    auto socket = IcmpEchoSocket::open(
+        raw ? IcmpEchoSocket::Kind::Raw : IcmpEchoSocket::Kind::Datagram, &error);
+    if (!socket) {
+        std::fprintf(stderr, "echo_bench: no ICMP socket: %s\n", std::strerror(error));
+        return 1;
+    }
+    SocketEchoEngine engine(std::move(socket));
+    int wrong = 0;
+
+    if (!walk) {
+        const int runs = argc > 5 ? std::max(1, std::atoi(argv[5])) : 5;
+        std::vector<EchoJob> jobs;
+        for (const Target& t : list)
+            jobs.push_back({t.address});
+        std::vector<double> times;
+        for (int run = 0; run < runs; ++run) {
+            const auto start = Clock::now();
+            const auto outcomes = engine.check_all(jobs, attempts, ttl);
+            times.push_back(seconds_since(start));
+            for (std::size_t i = 0; i < list.size(); ++i)
+                wrong += (outcomes[i] == EchoOutcome::Reachable) != list[i].up;
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("seconds=%.3f wrong=%d sampled=%zu\n", times[times.size() / 2], wrong,
+                    list.size());
+        return 0;
+    }
+
+    const std::size_t sample =
+        argc > 5 ? std::clamp<std::size_t>(std::atoi(argv[5]), 1, list.size()) : list.size();
+    const auto start = Clock::now();
+    for (std::size_t k = 0; k < sample; ++k) {
+        const Target& t = list[k];
+        bool reachable = false;
+        for (int attempt = 1; attempt <= std::max(1, attempts) && !reachable; ++attempt)
+            reachable = engine.attempt_once(t.address, ttl) == EchoOutcome::Reachable;
+        wrong += reachable != t.up;
+    }
+    const double scaled = seconds_since(start) * double(list.size()) / double(sample);
+    std::printf("seconds=%.3f wrong=%d sampled=%zu\n", scaled, wrong, sample);
+    return 0;
+}
