@@ -4,25 +4,13 @@
 #include <QApplication>
 #include <QFont>
 
-#include "core/echo_engine.h"
 #include "mail/send_mail.h"
-#include "platform/curl_smtp_component.h"
 #include "core/shared_state.h"
+#include "platform/curl_smtp_component.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/single_instance.h"
+#include "platform/socket_echo_engine.h"
 #include "ui/application.h"
-
-namespace {
-
-// Until the real engine is wired in, nothing is probed.
-class NoEngine : public EchoEngine {
-public:
-    std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int, int) override {
-        return std::vector<EchoOutcome>(jobs.size(), EchoOutcome::Skipped);
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -33,10 +21,21 @@ int main(int argc, char** argv) {
 
     QtMessageBoxes boxes;
     SingleInstanceLock lock;
-    NoEngine engine;
+    // One ICMP socket for the whole run, opened before anything else needs it.
+    int echo_error = 0;
+    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
+    SocketEchoEngine unopened;  // only stands in while start-up reports the refusal
+    EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
     CurlSmtpComponent smtp;
     SmtpNoticeSender mail(smtp, boxes);
-    Application app(Services{shared_state(), boxes, engine, mail, [&lock] { return lock.acquire(); }, {}});
+    Application app(Services{shared_state(), boxes, engine, mail,
+                             [&lock] { return lock.acquire(); }, StartupFiles{},
+                             [&]() -> std::optional<QString> {
+                                 if (opened)
+                                     return std::nullopt;
+                                 return echo_right_message(
+                                     echo_error, QCoreApplication::applicationFilePath());
+                             }});
     if (!app.start())
         return 1;
     app.main_window().show();

@@ -25,7 +25,7 @@ Application::~Application() {
 }
 
 bool Application::start() {
-    return Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files);
+    return Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files, s_.echo_right);
 }
 
 void Application::Timer1_Timer() { cycle_.Timer1_Timer(); }

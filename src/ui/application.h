@@ -23,6 +23,7 @@ struct Services {
     NoticeSender& mail;
     std::function<bool()> first_copy;  // the single-instance check
     StartupFiles files;                // conf.ini and kanshi.ini, in the working directory
+    EchoRightCheck echo_right = {};    // whether echo can be sent at all
 };
 
 class Application {

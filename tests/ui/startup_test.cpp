@@ -1,6 +1,8 @@
 // Start-up as the operator sees it: the labels, and the refusals that end it.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "core/cp932.h"
 #include "support/app_fixture.h"
 
@@ -66,4 +68,21 @@ TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
     EXPECT_EQ(boxes.last().icon, BoxIcon::Warning);
     EXPECT_EQ(boxes.last().buttons, BoxButtons::Ok);
     EXPECT_EQ(boxes.last().title, "Pelmora");
+}
+
+TEST(Startup, WithoutTheRightToSendEchoItSaysHowToGrantItAndEnds) {
+    TempWorkDir dir;  // no files: the refusal comes before they are read
+    SharedState state;
+    ScriptedBoxes boxes;
+    ScriptedEngine engine;
+    RecordingMailer mail;
+    Application app(Services{state, boxes, engine, mail, [] { return true; },
+                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
+                             [] { return std::optional<QString>(echo_right_message(EPERM, "/usr/bin/pelmora")); }});
+    EXPECT_FALSE(app.start());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const BoxRequest& box = boxes.last();
+    EXPECT_EQ(box.icon, BoxIcon::Critical);
+    EXPECT_TRUE(box.text.contains("net.ipv4.ping_group_range")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("setcap cap_net_raw+ep /usr/bin/pelmora"));
 }
