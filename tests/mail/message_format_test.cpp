@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include "mail/mime_decoding.h"
+#include "support/mime_decoding.h"
 #include "platform/internet_message.h"
 #include "platform/smtp_server_address.h"
 

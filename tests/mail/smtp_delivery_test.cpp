@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-#include "mail/mime_decoding.h"
+#include "support/mime_decoding.h"
 #include "mail/recording_smtp.h"
 #include "mail/send_mail.h"
 #include "platform/curl_smtp_component.h"

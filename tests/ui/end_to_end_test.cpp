@@ -1,0 +1,112 @@
+// The whole program with nothing faked: the real main window, the real echo
+// engine against hosts in test namespaces, and a real SMTP server on
+// loopback. The ticks are driven by hand instead of waiting minutes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "core/cp932.h"
+#include "core/shared_state.h"
+#include "mail/send_mail.h"
+#include "platform/curl_smtp_component.h"
+#include "platform/socket_echo_engine.h"
+#include "support/echo_world.h"
+#include "support/mime_decoding.h"
+#include "support/scripted_boxes.h"
+#include "support/smtp_test_server.h"
+#include "support/work_dir.h"
+#include "ui/application.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Notice {
+    QString subject;
+    QString body;
+};
+
+std::vector<Notice> notices(const SmtpTestServer& server) {
+    std::vector<Notice> out;
+    for (const ReceivedMail& mail : server.messages()) {
+        const ParsedMessage m = parse_message(mail.data);
+        out.push_back({decode_header_words(m.header("Subject")),
+                       QString::fromUtf8(QByteArray::fromBase64(m.body))});
+    }
+    return out;
+}
+
+bool red(const MainWindow& w) { return w.palette().color(QPalette::Window) == QColor(255, 0, 0); }
+
+}  // namespace
+
+TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
+    EchoWorld world;
+    if (!world.ok())
+        GTEST_SKIP() << world.why_not();
+    SmtpTestServer smtp;
+    int echo_error = 0;
+    std::unique_ptr<SocketEchoEngine> engine = SocketEchoEngine::open(&echo_error);
+    ASSERT_TRUE(engine) << "no ICMP socket: errno " << echo_error;
+
+    TempWorkDir dir;
+    // interval 1 (every tick sweeps), 2 attempts, TTL 64, delivery stops after 2 notices
+    dir.write("conf.ini", conf_bytes(1, 2, 64, 2, smtp.address().toLatin1()));
+    dir.write("kanshi.ini",
+              *cp932_encode(QString::fromStdString(world.answering_address()) +
+                            QStringLiteral("\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n") +
+                            QString::fromStdString(world.silent_address()) +
+                            QStringLiteral("\r\n支店スイッチ／06-0000-0000／佐藤\r\n 0 \r\n")));
+
+    SharedState state;
+    ScriptedBoxes boxes;
+    CurlSmtpComponent curl(5s, 10s);
+    SmtpNoticeSender mail(curl, boxes);
+    Application app(Services{state, boxes, *engine, mail, [] { return true; },
+                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
+    ASSERT_TRUE(app.start());
+    MainWindow& w = app.main_window();
+    w.show();
+
+    const QString failure_body = QStringLiteral("＜1件目＞支店スイッチ／06-0000-0000／佐藤\r\n");
+    const QString failure_subject = QStringLiteral("Network障害連絡（1件障害）");
+
+    app.Timer1_Timer();  // notice 1
+    ASSERT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：1"));
+    EXPECT_FALSE(red(w));
+    app.Timer1_Timer();  // notice 2 reaches the stop value
+    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：2"));
+    EXPECT_TRUE(red(w));
+    EXPECT_TRUE(w.Command2->isEnabled());
+    EXPECT_FALSE(w.Command3->isEnabled());
+    app.Timer1_Timer();  // still failing while stopped: silence
+    EXPECT_EQ(notices(smtp).size(), 2u);
+
+    ASSERT_TRUE(world.set_silent_answers(true));
+    app.Timer1_Timer();
+    app.Timer1_Timer();
+    EXPECT_TRUE(red(w)) << "two clean sweeps only count";
+    EXPECT_EQ(notices(smtp).size(), 2u);
+    app.Timer1_Timer();  // the third clean sweep recovers
+
+    EXPECT_TRUE(boxes.shown.empty());
+    const std::vector<Notice> got = notices(smtp);
+    ASSERT_EQ(got.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(got[i].subject, failure_subject);
+        EXPECT_EQ(got[i].body, failure_body);
+    }
+    EXPECT_EQ(got[2].subject, QStringLiteral("Network障害連絡（監視自動復旧）"));
+    EXPECT_EQ(got[2].body,
+              QStringLiteral("障害発生に伴う監視停止から1分毎監視を行い、連続２回障害を検知しませんでした。\r\n"
+                             "ネットワーク障害は復旧したと判断しました。\r\n"
+                             "監視処理は配信通知停止及び監視を自動復旧しました。\r\n"
+                             "(監視処理は再開始されました)"));
+    EXPECT_FALSE(red(w));
+    EXPECT_FALSE(w.Command2->isEnabled());
+    EXPECT_TRUE(w.Command3->isEnabled());
+    EXPECT_TRUE(w.Command4->isEnabled());
+    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：0"));
+    EXPECT_EQ(w.Label6->text(), "0");
+}
