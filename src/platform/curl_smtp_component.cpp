@@ -25,15 +25,6 @@ QString refused_setting_text(const QString& setting) {
            QStringLiteral("に改行などの制御文字が含まれています。設定を確認してください。");
 }
 
-QString strip_blanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 } // namespace
 

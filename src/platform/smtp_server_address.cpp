@@ -42,6 +42,9 @@ std::optional<int> parse_port(const QString& text) {
     return port;
 }
 
+
+} // namespace
+
 QString strip_blanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -51,8 +54,6 @@ QString strip_blanks(const QString& text) {
         --end;
     return text.mid(begin, end - begin);
 }
-
-} // namespace
 
 QString SmtpServerAddress::url_authority() const {
     const QString shown_host = is_ipv6() ? QStringLiteral("[%1]").arg(host) : host;

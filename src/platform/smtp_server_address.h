@@ -18,3 +18,6 @@ struct SmtpServerAddress {
 // 1..65535, or characters no host name or address can hold. Blanks around
 // the text are ignored.
 std::optional<SmtpServerAddress> parse_smtp_server_address(const QString& text);
+
+// The text without the blanks around it (hand-edited settings often carry them).
+QString strip_blanks(const QString& text);

@@ -6,32 +6,18 @@
 
 #include "core/app_title.h"
 #include "core/shared_state.h"
+#include "ui/controls.h"
 #include "ui/program_end.h"
 #include "ui/twips.h"
 
 namespace {
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(place);
-    return l;
-}
-
 QLabel* boxed_number(QWidget* parent, const char* name, QRect place) {
-    QLabel* l = label(parent, name, QString(), place);
+    QLabel* l = make_label(parent, name, QString(), place);
     l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     l->setMargin(1);
     return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect place) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(place);
-    b->setAutoDefault(false);
-    return b;
 }
 
 }  // namespace
@@ -41,18 +27,18 @@ MainWindow::MainWindow(SharedState& state) : state_(state) {
     setWindowTitle(app_title());
     setFixedSize(twips(2970), twips(2730));  // about 198 x 182
 
-    Label1 = label(this, "Label1", QStringLiteral("監視タイミング（分）"), twips_rect(120, 120, 1695, 255));
+    Label1 = make_label(this, "Label1", QStringLiteral("監視タイミング（分）"), twips_rect(120, 120, 1695, 255));
     Label7 = boxed_number(this, "Label7", twips_rect(120, 360, 1215, 375));
-    Label2 = label(this, "Label2", QStringLiteral("監視経過時間（分）"), twips_rect(120, 840, 1695, 255));
+    Label2 = make_label(this, "Label2", QStringLiteral("監視経過時間（分）"), twips_rect(120, 840, 1695, 255));
     Label6 = boxed_number(this, "Label6", twips_rect(120, 1080, 1215, 375));
-    Command1 = button(this, "Command1", QStringLiteral("終了(&E)"), twips_rect(120, 1560, 1215, 495));
-    Command3 = button(this, "Command3", QStringLiteral("環境設定(&S)"), twips_rect(1680, 120, 1215, 495));
-    Command4 = button(this, "Command4", QStringLiteral("監視設定(&I)"), twips_rect(1680, 720, 1215, 495));
-    Yokusi_view = label(this, "Yokusi_view", QString(), twips_rect(1440, 1560, 1455, 255));
-    Command2 = button(this, "Command2", QStringLiteral("停止解除(&R)"), twips_rect(1680, 1800, 1215, 495));
+    Command1 = make_button(this, "Command1", QStringLiteral("終了(&E)"), twips_rect(120, 1560, 1215, 495));
+    Command3 = make_button(this, "Command3", QStringLiteral("環境設定(&S)"), twips_rect(1680, 120, 1215, 495));
+    Command4 = make_button(this, "Command4", QStringLiteral("監視設定(&I)"), twips_rect(1680, 720, 1215, 495));
+    Yokusi_view = make_label(this, "Yokusi_view", QString(), twips_rect(1440, 1560, 1455, 255));
+    Command2 = make_button(this, "Command2", QStringLiteral("停止解除(&R)"), twips_rect(1680, 1800, 1215, 495));
     Command2->setEnabled(false);
-    Label5 = label(this, "Label5", QStringLiteral("(Ver.2.04)"), twips_rect(0, 2160, 735, 255));
-    Label4 = label(this, "Label4", QStringLiteral("ICMP監視"), twips_rect(900, 2160, 600, 165));
+    Label5 = make_label(this, "Label5", QStringLiteral("(Ver.2.04)"), twips_rect(0, 2160, 735, 255));
+    Label4 = make_label(this, "Label4", QStringLiteral("ICMP監視"), twips_rect(900, 2160, 600, 165));
     QFont small = Label4->font();
     small.setPixelSize(9);
     Label4->setFont(small);
@@ -61,7 +47,7 @@ MainWindow::MainWindow(SharedState& state) : state_(state) {
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
     Line1->setGeometry(twips(0), twips(2400) - 1, twips(3000), 2);
-    Label3 = label(this, "Label3", QString(), twips_rect(120, 2520, 2820, 180));
+    Label3 = make_label(this, "Label3", QString(), twips_rect(120, 2520, 2820, 180));
 
     // Tab order follows the creation order of the buttons.
     setTabOrder(Command1, Command3);

@@ -2,25 +2,8 @@
 
 #include <QCloseEvent>
 
+#include "ui/controls.h"
 #include "ui/program_end.h"
-
-namespace {
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect place) {
-    auto* l = new QLabel(caption, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(place);
-    return l;
-}
-
-QLineEdit* field(QWidget* parent, const char* name, QRect place) {
-    auto* t = new QLineEdit(parent);
-    t->setObjectName(QString::fromLatin1(name));
-    t->setGeometry(place);
-    return t;
-}
-
-}  // namespace
 
 SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString conf_path)
     : state_(state), boxes_(boxes), conf_path_(std::move(conf_path)) {
@@ -28,26 +11,23 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString 
     setWindowTitle(QStringLiteral("環境設定"));
     setFixedSize(313, 300);
 
-    Label1 = label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
-    Text1 = field(this, "Text1", {8, 24, 297, 25});
-    Label2 = label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
-    Text2 = field(this, "Text2", {8, 72, 297, 25});
-    Label3 = label(this, "Label3", QStringLiteral("送信用SMTPサーバアドレス"), {8, 104, 161, 17});
-    Text3 = field(this, "Text3", {8, 120, 297, 25});
-    Label4 = label(this, "Label4", QStringLiteral("送信用　ドメイン名"), {8, 152, 177, 17});
-    Text4 = field(this, "Text4", {8, 168, 233, 25});
-    Label5 = label(this, "Label5", QStringLiteral("監視間隔（分）"), {8, 200, 81, 17});
-    Text5 = field(this, "Text5", {16, 216, 41, 25});
-    Label6 = label(this, "Label6", QStringLiteral("ICMP失敗許容値"), {96, 200, 97, 17});
-    Text6 = field(this, "Text6", {104, 216, 41, 25});
-    Label8 = label(this, "Label8", QStringLiteral("Mail配信停止値"), {8, 248, 81, 17});
-    Text8 = field(this, "Text8", {16, 264, 41, 25});
-    Label7 = label(this, "Label7", QStringLiteral("TTL値(1～255)"), {104, 248, 89, 17});
-    Text7 = field(this, "Text7", {104, 264, 41, 25});
-    Command1 = new QPushButton(QStringLiteral("終了(&E)"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(200, 224, 105, 49);
-    Command1->setAutoDefault(false);
+    Label1 = make_label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
+    Text1 = make_text_box(this, "Text1", QString(), {8, 24, 297, 25});
+    Label2 = make_label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
+    Text2 = make_text_box(this, "Text2", QString(), {8, 72, 297, 25});
+    Label3 = make_label(this, "Label3", QStringLiteral("送信用SMTPサーバアドレス"), {8, 104, 161, 17});
+    Text3 = make_text_box(this, "Text3", QString(), {8, 120, 297, 25});
+    Label4 = make_label(this, "Label4", QStringLiteral("送信用　ドメイン名"), {8, 152, 177, 17});
+    Text4 = make_text_box(this, "Text4", QString(), {8, 168, 233, 25});
+    Label5 = make_label(this, "Label5", QStringLiteral("監視間隔（分）"), {8, 200, 81, 17});
+    Text5 = make_text_box(this, "Text5", QString(), {16, 216, 41, 25});
+    Label6 = make_label(this, "Label6", QStringLiteral("ICMP失敗許容値"), {96, 200, 97, 17});
+    Text6 = make_text_box(this, "Text6", QString(), {104, 216, 41, 25});
+    Label8 = make_label(this, "Label8", QStringLiteral("Mail配信停止値"), {8, 248, 81, 17});
+    Text8 = make_text_box(this, "Text8", QString(), {16, 264, 41, 25});
+    Label7 = make_label(this, "Label7", QStringLiteral("TTL値(1～255)"), {104, 248, 89, 17});
+    Text7 = make_text_box(this, "Text7", QString(), {104, 264, 41, 25});
+    Command1 = make_button(this, "Command1", QStringLiteral("終了(&E)"), {200, 224, 105, 49});
 
     text_ = {Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8};
     for (size_t k = 0; k + 1 < text_.size(); ++k)

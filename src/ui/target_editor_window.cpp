@@ -9,6 +9,7 @@
 #include "targets/editor_close.h"
 #include "targets/octet_check.h"
 #include "targets/target_file.h"
+#include "ui/controls.h"
 #include "ui/program_end.h"
 #include "ui/twips.h"
 
@@ -20,30 +21,10 @@ QRect place(QPoint origin, int left, int top, int width, int height) {
     return twips_rect(left, top, width, height).translated(-origin);
 }
 
-template <class W> W* control(W* w, const char* name, QRect where) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(where);
-    return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, QRect where) {
-    return control(new QLabel(text, parent), name, where);
-}
-
-QLineEdit* text_box(QWidget* parent, const char* name, const QString& text, QRect where) {
-    return control(new QLineEdit(text, parent), name, where);
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect where) {
-    QPushButton* b = control(new QPushButton(caption, parent), name, where);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // The dots between the octet boxes are smaller than a line of text: keep the
 // dot itself, which sits on the baseline, in view.
 QLabel* dot(QWidget* parent, const char* name, QRect where) {
-    QLabel* l = label(parent, name, QStringLiteral("．"), where);
+    QLabel* l = make_label(parent, name, QStringLiteral("．"), where);
     l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     return l;
 }
@@ -70,29 +51,29 @@ TargetEditorWindow::TargetEditorWindow(SharedState& state, MessageBoxes& boxes,
 
 void TargetEditorWindow::build() {
     const QPoint window(0, 0);
-    Label1 = label(this, "Label1", QStringLiteral("監視通番："), place(window, 120, 120, 855, 255));
-    Label2 = label(this, "Label2", QString(), place(window, 960, 120, 855, 255));
-    up = button(this, "up", QStringLiteral("↑"), place(window, 1920, 120, 495, 300));
-    down = button(this, "down", QStringLiteral("↓"), place(window, 2520, 120, 495, 300));
-    new_ = button(this, "new", QStringLiteral("新規(&N)"), place(window, 3360, 120, 975, 375));
-    del = button(this, "del", QStringLiteral("削除(&D)"), place(window, 4440, 120, 975, 375));
-    end = button(this, "end", QStringLiteral("終了(&E)"), place(window, 6360, 120, 975, 495));
+    Label1 = make_label(this, "Label1", QStringLiteral("監視通番："), place(window, 120, 120, 855, 255));
+    Label2 = make_label(this, "Label2", QString(), place(window, 960, 120, 855, 255));
+    up = make_button(this, "up", QStringLiteral("↑"), place(window, 1920, 120, 495, 300));
+    down = make_button(this, "down", QStringLiteral("↓"), place(window, 2520, 120, 495, 300));
+    new_ = make_button(this, "new", QStringLiteral("新規(&N)"), place(window, 3360, 120, 975, 375));
+    del = make_button(this, "del", QStringLiteral("削除(&D)"), place(window, 4440, 120, 975, 375));
+    end = make_button(this, "end", QStringLiteral("終了(&E)"), place(window, 6360, 120, 975, 495));
 
-    Frame1 = control(new QGroupBox(QStringLiteral("項目"), this), "Frame1",
+    Frame1 = named_control(new QGroupBox(QStringLiteral("項目"), this), "Frame1",
                      place(window, 0, 600, 7335, 2295));
     const QPoint f1 = twips_rect(0, 600, 0, 0).topLeft();
-    Label9 = label(Frame1, "Label9", QStringLiteral("IPアドレス："), place(f1, 240, 840, 975, 255));
+    Label9 = make_label(Frame1, "Label9", QStringLiteral("IPアドレス："), place(f1, 240, 840, 975, 255));
     Label6 = dot(Frame1, "Label6", place(f1, 2280, 960, 255, 135));
     Label7 = dot(Frame1, "Label7", place(f1, 3480, 960, 255, 135));
     Label8 = dot(Frame1, "Label8", place(f1, 4680, 960, 255, 135));
-    Label3 = label(Frame1, "Label3", QStringLiteral("機器名称："), place(f1, 240, 1200, 975, 255));
+    Label3 = make_label(Frame1, "Label3", QStringLiteral("機器名称："), place(f1, 240, 1200, 975, 255));
     Label4 =
-        label(Frame1, "Label4", QStringLiteral("連絡先番号："), place(f1, 120, 1680, 1095, 255));
+        make_label(Frame1, "Label4", QStringLiteral("連絡先番号："), place(f1, 120, 1680, 1095, 255));
     Label5 =
-        label(Frame1, "Label5", QStringLiteral("管理担当者："), place(f1, 120, 2160, 1095, 255));
+        make_label(Frame1, "Label5", QStringLiteral("管理担当者："), place(f1, 120, 2160, 1095, 255));
     Command1 =
-        button(Frame1, "Command1", QStringLiteral("更新(&U)"), place(f1, 5040, 2160, 975, 375));
-    Label10 = label(Frame1, "Label10",
+        make_button(Frame1, "Command1", QStringLiteral("更新(&U)"), place(f1, 5040, 2160, 975, 375));
+    Label10 = make_label(Frame1, "Label10",
                     QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
                                    "変更はキャンセルになります"),
                     place(f1, 6120, 1440, 1095, 1335));
@@ -102,22 +83,22 @@ void TargetEditorWindow::build() {
     note.setPixelSize(9); // the note has to fit its narrow column
     Label10->setFont(note);
 
-    Frame2 = control(new QGroupBox(QStringLiteral("有効/無効"), Frame1), "Frame2",
+    Frame2 = named_control(new QGroupBox(QStringLiteral("有効/無効"), Frame1), "Frame2",
                      place(f1, 6120, 720, 1095, 615));
     const QPoint f2 = twips_rect(6120, 720, 0, 0).topLeft();
     // Only the box of Check1 shows; its caption is cut off by its width.
-    Check1 = control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
+    Check1 = named_control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
                      place(f2, 6240, 960, 255, 180));
-    Label11 = label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
+    Label11 = make_label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
 
     // The text boxes lie on the window, over the frame.
-    Text1 = text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));
-    Text2 = text_box(this, "Text2", QStringLiteral("0"), place(window, 2520, 840, 975, 270));
-    Text3 = text_box(this, "Text3", QStringLiteral("0"), place(window, 3720, 840, 975, 270));
-    Text4 = text_box(this, "Text4", QStringLiteral("1"), place(window, 4920, 840, 975, 270));
-    Text5 = text_box(this, "Text5", QString(), place(window, 1320, 1200, 4695, 375));
-    Text6 = text_box(this, "Text6", QString(), place(window, 1320, 1680, 4695, 375));
-    Text7 = text_box(this, "Text7", QString(), place(window, 1320, 2160, 3615, 375));
+    Text1 = make_text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));
+    Text2 = make_text_box(this, "Text2", QStringLiteral("0"), place(window, 2520, 840, 975, 270));
+    Text3 = make_text_box(this, "Text3", QStringLiteral("0"), place(window, 3720, 840, 975, 270));
+    Text4 = make_text_box(this, "Text4", QStringLiteral("1"), place(window, 4920, 840, 975, 270));
+    Text5 = make_text_box(this, "Text5", QString(), place(window, 1320, 1200, 4695, 375));
+    Text6 = make_text_box(this, "Text6", QString(), place(window, 1320, 1680, 4695, 375));
+    Text7 = make_text_box(this, "Text7", QString(), place(window, 1320, 2160, 3615, 375));
     octets_ = {Text1, Text2, Text3, Text4};
     parts_ = {Text5, Text6, Text7};
 

@@ -1,0 +1,30 @@
+#pragma once
+// Making the controls of the three windows: each carries its name as its
+// object name, so that tests and the layout speak of the same Label1 or Text5.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+template <class W> W* named_control(W* w, const char* name, QRect place) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(place);
+    return w;
+}
+
+inline QLabel* make_label(QWidget* parent, const char* name, const QString& caption, QRect place) {
+    return named_control(new QLabel(caption, parent), name, place);
+}
+
+inline QLineEdit* make_text_box(QWidget* parent, const char* name, const QString& text,
+                                QRect place) {
+    return named_control(new QLineEdit(text, parent), name, place);
+}
+
+// Buttons act only when clicked or pressed themselves: Return in a text box
+// must not press a button by default.
+inline QPushButton* make_button(QWidget* parent, const char* name, const QString& caption,
+                                QRect place) {
+    QPushButton* b = named_control(new QPushButton(caption, parent), name, place);
+    b->setAutoDefault(false);
+    return b;
+}
