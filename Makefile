@@ -6,7 +6,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps deps-extra build run test test-sanitize fuzz package clean
+.PHONY: deps deps-extra build run test test-sanitize fuzz package package-test clean
 
 deps:
 	@scripts/install-deps.sh
@@ -36,6 +36,11 @@ test-sanitize: deps $(SAN_BUILD)/build.ninja
 
 package: deps-extra build
 	cd $(BUILD) && cpack
+
+# Installs the package on this machine (root; disposable machines only), runs it
+# as an unprivileged user, removes it again.
+package-test: package
+	scripts/package-test.sh
 
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 20

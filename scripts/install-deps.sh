@@ -17,8 +17,8 @@ packages=(
 extra=(
   # screenshots of the real windows
   imagemagick fonts-noto-cjk x11-utils
-  # benchmark against fping; capabilities for packaging
-  fping libcap2-bin dpkg-dev
+  # benchmark against fping; capabilities and the desktop entry check for packaging
+  fping libcap2-bin dpkg-dev desktop-file-utils
   # fuzzing
   clang libclang-rt-14-dev
 )
