@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QFont>
 
-#include "mail/send_mail.h"
 #include "core/shared_state.h"
+#include "mail/send_mail.h"
 #include "platform/curl_smtp_component.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/single_instance.h"
@@ -24,18 +24,17 @@ int main(int argc, char** argv) {
     // One ICMP socket for the whole run, opened before anything else needs it.
     int echo_error = 0;
     std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
-    SocketEchoEngine unopened;  // only stands in while start-up reports the refusal
+    SocketEchoEngine unopened; // only stands in while start-up reports the refusal
     EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
     CurlSmtpComponent smtp;
     SmtpNoticeSender mail(smtp, boxes);
-    Application app(Services{shared_state(), boxes, engine, mail,
-                             [&lock] { return lock.acquire(); }, StartupFiles{},
-                             [&]() -> std::optional<QString> {
-                                 if (opened)
-                                     return std::nullopt;
-                                 return echo_right_message(
-                                     echo_error, QCoreApplication::applicationFilePath());
-                             }});
+    Application app(Services{
+        shared_state(), boxes, engine, mail, [&lock] { return lock.acquire(); }, StartupFiles{},
+        [&]() -> std::optional<QString> {
+            if (opened)
+                return std::nullopt;
+            return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
+        }});
     if (!app.start())
         return 1;
     app.main_window().show();

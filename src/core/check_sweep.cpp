@@ -25,7 +25,7 @@ void send_notice(SharedState& state, NoticeSender& mail, const QString& subject,
                   body, state.mail_title);
 }
 
-}  // namespace
+} // namespace
 
 SweepFailures walk_targets(const SharedState& state, EchoEngine& engine) {
     const int count = record_count(state);
@@ -44,8 +44,8 @@ SweepFailures walk_targets(const SharedState& state, EchoEngine& engine) {
         // Only a good reply clears a target: an outcome missing for a record,
         // or one the engine should not give for a monitored record, counts as
         // no reply, so a fault in the probe is reported, never hidden.
-        const bool answered = static_cast<std::size_t>(i) < outcomes.size() &&
-                              outcomes[i] == EchoOutcome::Reachable;
+        const bool answered =
+            static_cast<std::size_t>(i) < outcomes.size() && outcomes[i] == EchoOutcome::Reachable;
         if (answered)
             continue;
         failures.count = add16(failures.count, 1);

@@ -12,8 +12,8 @@ class EchoEngine;
 class NoticeSender;
 
 struct SweepFailures {
-    int16 count = 0;  // targets that never answered
-    QString report;   // one numbered line per failed target, in table order
+    int16 count = 0; // targets that never answered
+    QString report;  // one numbered line per failed target, in table order
 };
 
 // Probes records 0..dat_count-1 in one call of the engine (records flagged 1

@@ -11,7 +11,7 @@ namespace {
 // One iconv descriptor per conversion, opened on first use and kept; the
 // program converts on one thread only.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1))
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -23,7 +23,7 @@ public:
     // Converts as much as it can. On an input sequence it cannot take, it
     // returns false with in/left pointing at it; the output so far is in out.
     bool run(char*& in, size_t& left, std::string& out) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr); // reset shift state
         char buf[4096];
         while (left > 0) {
             char* o = buf;
@@ -33,13 +33,13 @@ public:
             if (r == static_cast<size_t>(-1)) {
                 if (errno == E2BIG)
                     continue;
-                return false;  // EILSEQ or EINVAL (cut short at the end)
+                return false; // EILSEQ or EINVAL (cut short at the end)
             }
         }
         return true;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -52,14 +52,14 @@ Converter& encoder() {
     return c;
 }
 
-}  // namespace
+} // namespace
 
 QString cp932_decode(const QByteArray& bytes) {
     std::string utf16;
     char* in = const_cast<char*>(bytes.constData());
     size_t left = static_cast<size_t>(bytes.size());
     while (!decoder().run(in, left, utf16)) {
-        utf16.append("\xFD\xFF", 2);  // U+FFFD, little-endian
+        utf16.append("\xFD\xFF", 2); // U+FFFD, little-endian
         ++in;
         --left;
     }
@@ -90,7 +90,7 @@ template <typename OnBad> bool encode(const QString& text, QByteArray& result, O
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<QByteArray> cp932_encode(const QString& text) {
     QByteArray out;

@@ -14,14 +14,14 @@
 #include <vector>
 
 struct EchoJob {
-    std::string address;  // dotted IPv4 text as stored; anything else is unreachable
-    bool enabled = true;  // false: valid_flag 1, no packet
+    std::string address; // dotted IPv4 text as stored; anything else is unreachable
+    bool enabled = true; // false: valid_flag 1, no packet
 };
 
 enum class EchoOutcome { Reachable, Unreachable, Skipped };
 
 class EchoEngine {
-public:
+  public:
     virtual ~EchoEngine() = default;
     // attempts: chk_ribenzi as stored (values below 1 mean one attempt);
     // ttl: chk_ttl as stored. Returns one outcome per job, in order.

@@ -14,4 +14,6 @@ struct Int16Overflow : std::overflow_error {
 // The value as a 16-bit integer; throws Int16Overflow when it does not fit.
 int16 to_int16(long long value);
 
-inline int16 add16(int16 a, long long b) { return to_int16(static_cast<long long>(a) + b); }
+inline int16 add16(int16 a, long long b) {
+    return to_int16(static_cast<long long>(a) + b);
+}

@@ -23,8 +23,12 @@ void FieldScanner::consume_line_end() {
     ++line_;
 }
 
-static bool is_line_end(QChar c) { return c == u'\r' || c == u'\n'; }
-static bool is_blank(QChar c) { return c == u' ' || c == u'\t'; }
+static bool is_line_end(QChar c) {
+    return c == u'\r' || c == u'\n';
+}
+static bool is_blank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 QString FieldScanner::read_field(int& start_line) {
     start_line = line_;
@@ -107,7 +111,7 @@ int16 FieldScanner::read_number() {
     const std::optional<double> v = leading_number(field);
     if (!v)
         return 0;
-    const double rounded = std::nearbyint(*v);  // the default mode rounds half to even
+    const double rounded = std::nearbyint(*v); // the default mode rounds half to even
     if (!(rounded >= -32768 && rounded <= 32767))
         fail(QStringLiteral("数値 %1 が範囲（-32768～32767）を超えています。").arg(field.trimmed()),
              line);
@@ -132,17 +136,20 @@ QByteArray LineWriter::bytes(const QString& file_name) const {
     if (std::optional<QByteArray> b = cp932_encode(out_))
         return *b;
     const QChar bad = cp932_first_unencodable(out_).value_or(QChar(u'?'));
-    throw FileError(QStringLiteral("%1 を保存できません。\n文字「%2」はこのファイルの文字コード（シフトJIS）で表せません。")
-                        .arg(file_name, QString(bad)));
+    throw FileError(
+        QStringLiteral(
+            "%1 "
+            "を保存できません。\n文字「%2」はこのファイルの文字コード（シフトJIS）で表せません。")
+            .arg(file_name, QString(bad)));
 }
 
 QByteArray read_whole_file(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         const int e = errno;
-        throw FileError(QStringLiteral("%1 を開けません。\n%2")
-                            .arg(path, f.exists() ? system_reason(e ? e : EACCES)
-                                                  : system_reason(ENOENT)));
+        throw FileError(
+            QStringLiteral("%1 を開けません。\n%2")
+                .arg(path, f.exists() ? system_reason(e ? e : EACCES) : system_reason(ENOENT)));
     }
     QByteArray data = f.readAll();
     if (f.error() != QFileDevice::NoError)

@@ -27,7 +27,7 @@
 #include "core/int16.h"
 
 class FieldScanner {
-public:
+  public:
     // file_name is used only in error texts.
     FieldScanner(const QByteArray& cp932_bytes, const QString& file_name);
 
@@ -39,7 +39,7 @@ public:
 
     [[noreturn]] void fail(const QString& reason, int line) const;
 
-private:
+  private:
     QString read_field(int& start_line);
     void consume_line_end();
 
@@ -54,14 +54,14 @@ private:
 std::optional<double> leading_number(const QString& text);
 
 class LineWriter {
-public:
+  public:
     void text(const QString& value);
     void number(int16 value);
     // The lines as code page 932; throws FileError (naming file_name) when a
     // text holds a character the code page cannot represent.
     QByteArray bytes(const QString& file_name) const;
 
-private:
+  private:
     QString out_;
 };
 

@@ -8,7 +8,7 @@ enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
 struct BoxRequest {
-    QString text;  // exactly as the program composes it (CR, CR LF or LF breaks)
+    QString text; // exactly as the program composes it (CR, CR LF or LF breaks)
     QString title;
     BoxIcon icon = BoxIcon::None;
     BoxButtons buttons = BoxButtons::Ok;
@@ -16,7 +16,7 @@ struct BoxRequest {
 };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // Shows a modal box and returns the operator's answer.
     virtual BoxAnswer show(const BoxRequest& request) = 0;

@@ -6,12 +6,12 @@
 #include <QString>
 
 class MonitorDisplay {
-public:
+  public:
     virtual ~MonitorDisplay() = default;
 
-    virtual QString Label6_text() const = 0;  // elapsed minutes
+    virtual QString Label6_text() const = 0; // elapsed minutes
     virtual void set_Label6(const QString& text) = 0;
-    virtual QString Label7_text() const = 0;  // interval in use
+    virtual QString Label7_text() const = 0; // interval in use
     virtual void set_Label7(const QString& text) = 0;
     virtual void set_Yokusi_view(const QString& text) = 0;
     virtual void set_Label3(const QString& text) = 0;

@@ -19,7 +19,7 @@ double label_number(const QString& text);
 QString elapsed_text(double elapsed);
 
 class MonitoringCycle {
-public:
+  public:
     MonitoringCycle(SharedState& state, MonitorDisplay& display, EchoEngine& engine,
                     NoticeSender& mail);
 
@@ -30,7 +30,7 @@ public:
     // mail delivery included.
     bool sweeping() const { return sweeping_; }
 
-private:
+  private:
     SharedState& state_;
     MonitorDisplay& display_;
     EchoEngine& engine_;

@@ -4,7 +4,7 @@
 #include <QString>
 
 class NoticeSender {
-public:
+  public:
     virtual ~NoticeSender() = default;
     virtual void SendMail(const QString& to_mailadd, const QString& from_mailadd,
                           const QString& pop_server, const QString& from_maildomain,

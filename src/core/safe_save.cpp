@@ -30,7 +30,7 @@ bool write_all(int fd, const char* p, size_t n) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 void save_file_safely(const QString& path, const QByteArray& data) {
     const std::string target = QFile::encodeName(path).toStdString();

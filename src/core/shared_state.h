@@ -7,13 +7,13 @@
 
 #include "core/int16.h"
 
-inline constexpr int kTargetSlots = 1001;  // indices 0..1000
+inline constexpr int kTargetSlots = 1001; // indices 0..1000
 
 struct SharedState {
     // conf.ini, in file order
     QString to_mailadd;
     QString from_mailadd;
-    QString pop_server;  // the SMTP server, despite the name
+    QString pop_server; // the SMTP server, despite the name
     QString from_maildomain;
     int16 chk_interval = 0;
     int16 chk_ribenzi = 0;

@@ -13,7 +13,7 @@ void report_unreadable(MessageBoxes& boxes, const FileError& e) {
     boxes.ok(e.text + QStringLiteral("\n\nPelmora を終了します。"), app_title(), BoxIcon::Critical);
 }
 
-}  // namespace
+} // namespace
 
 QString echo_right_message(int error_number, const QString& binary_path) {
     return QStringLiteral(

@@ -6,11 +6,15 @@
 
 namespace {
 
-bool is_blank(QChar c) { return c == u' ' || c == u'\t'; }
+bool is_blank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
-bool is_digit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool is_digit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
-}  // namespace
+} // namespace
 
 std::optional<double> whole_number(const QString& text) {
     qsizetype i = 0;
@@ -69,7 +73,8 @@ std::optional<QString> file_text_refusal(const QString& text, const QString& fil
             return quote_or_break_message();
     }
     if (std::optional<QChar> bad = cp932_first_unencodable(text)) {
-        return QStringLiteral("「%1」は使用できません（%2 の文字コード（シフトJIS）で表せない文字です）")
+        return QStringLiteral(
+                   "「%1」は使用できません（%2 の文字コード（シフトJIS）で表せない文字です）")
             .arg(whole_character(text, *bad), file_name);
     }
     return std::nullopt;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class SmtpComponent {
-public:
+  public:
     virtual ~SmtpComponent() = default;
 
     // Prepares the network layer; -1 on failure.
@@ -15,10 +15,10 @@ public:
     virtual std::int32_t DZSmtpConnect(const char* server, const char* domain,
                                        std::int32_t flags) = 0;
     // Sends one message; -1 if it was not sent.
-    virtual std::int32_t DZSmtpSendMail(std::int32_t handle, const char* from, const char* reserved1,
-                                        const char* reserved2, const char* to, const char* subject,
-                                        const char* body, const char* reserved3,
-                                        const char* reserved4) = 0;
+    virtual std::int32_t DZSmtpSendMail(std::int32_t handle, const char* from,
+                                        const char* reserved1, const char* reserved2,
+                                        const char* to, const char* subject, const char* body,
+                                        const char* reserved3, const char* reserved4) = 0;
     virtual std::int32_t DZSmtpDisConnect(std::int32_t handle) = 0;
     virtual void DZUnloadWinsock() = 0;
     // The code of the last failure, and its text into buffer (255 bytes),

@@ -25,7 +25,6 @@ QString refused_setting_text(const QString& setting) {
            QStringLiteral("に改行などの制御文字が含まれています。設定を確認してください。");
 }
 
-
 } // namespace
 
 CurlSmtpComponent::CurlSmtpComponent(std::chrono::milliseconds connect_timeout,

@@ -28,7 +28,7 @@ QString display_text(QString text) {
     return text;
 }
 
-}  // namespace
+} // namespace
 
 BoxAnswer QtMessageBoxes::show(const BoxRequest& request) {
     QMessageBox box(to_qt(request.icon), request.title, display_text(request.text));

@@ -3,6 +3,6 @@
 #include "core/message_box.h"
 
 class QtMessageBoxes : public MessageBoxes {
-public:
+  public:
     BoxAnswer show(const BoxRequest& request) override;
 };

@@ -25,7 +25,7 @@ bool SingleInstanceLock::acquire() {
     const QByteArray path = QFile::encodeName(lock_path());
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
-        return true;  // refusing to start over a lock file we cannot make would be worse
+        return true; // refusing to start over a lock file we cannot make would be worse
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held_elsewhere = errno == EWOULDBLOCK;
         ::close(fd);

@@ -5,7 +5,7 @@
 #include <QString>
 
 class SingleInstanceLock {
-public:
+  public:
     SingleInstanceLock() = default;
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
@@ -18,6 +18,6 @@ public:
     // $XDG_RUNTIME_DIR/pelmora.lock, or a per-user file in the temp directory.
     static QString lock_path();
 
-private:
+  private:
     int fd_ = -1;
 };

@@ -42,7 +42,6 @@ std::optional<int> parse_port(const QString& text) {
     return port;
 }
 
-
 } // namespace
 
 QString strip_blanks(const QString& text) {

@@ -7,7 +7,9 @@
 
 struct SharedState;
 
-inline QString conf_file_name() { return QStringLiteral("conf.ini"); }
+inline QString conf_file_name() {
+    return QStringLiteral("conf.ini");
+}
 
 // Reads the file into the eight settings. Throws FileError (file, line,
 // reason); then the settings are left as they were.

@@ -14,7 +14,7 @@ std::optional<double> field_number(const QString& text) {
     return whole_number(text.normalized(QString::NormalizationForm_KC));
 }
 
-}  // namespace
+} // namespace
 
 bool in_field_range(const QString& text) {
     const std::optional<double> v = field_number(text);
@@ -25,7 +25,7 @@ std::optional<int16> field_to_int16(const QString& text) {
     const std::optional<double> v = field_number(text);
     if (!v)
         return std::nullopt;
-    const double rounded = std::nearbyint(*v);  // the default mode rounds half to even
+    const double rounded = std::nearbyint(*v); // the default mode rounds half to even
     if (!(rounded >= -32768 && rounded <= 32767))
         return std::nullopt;
     return static_cast<int16>(rounded);

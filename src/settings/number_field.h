@@ -13,7 +13,9 @@ class MessageBoxes;
 inline constexpr double kFieldMin = 1;
 inline constexpr double kFieldMax = 255;
 
-inline QString range_message() { return QStringLiteral("1～255の値で設定してください"); }
+inline QString range_message() {
+    return QStringLiteral("1～255の値で設定してください");
+}
 
 // Whether the text is a number from 1 to 255 (fractions included).
 bool in_field_range(const QString& text);
@@ -24,7 +26,7 @@ std::optional<int16> field_to_int16(const QString& text);
 
 // The range check of one number field.
 class NumberFieldCheck {
-public:
+  public:
     // set_text puts a text into the field; that is itself a change of the field.
     NumberFieldCheck(MessageBoxes& boxes, std::function<void(const QString&)> set_text)
         : boxes_(boxes), set_text_(std::move(set_text)) {}
@@ -33,7 +35,7 @@ public:
     // value, which a refused text gives way to.
     void changed(const QString& text, int16 stored);
 
-private:
+  private:
     MessageBoxes& boxes_;
     std::function<void(const QString&)> set_text_;
     // While the stored value goes back in, its own check stays quiet: a stored

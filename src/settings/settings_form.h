@@ -13,10 +13,14 @@ class MessageBoxes;
 // from_maildomain as they are, then chk_interval, chk_ribenzi, chk_ttl,
 // chk_yokusi in decimal.
 using SettingsFields = std::array<QString, 8>;
-inline constexpr int kFirstNumberField = 4;  // Text5
+inline constexpr int kFirstNumberField = 4; // Text5
 
-inline QString close_question() { return QStringLiteral("更新して終了します。"); }
-inline QString close_question_title() { return QStringLiteral("終了判定"); }
+inline QString close_question() {
+    return QStringLiteral("更新して終了します。");
+}
+inline QString close_question_title() {
+    return QStringLiteral("終了判定");
+}
 
 SettingsFields settings_fields(const SharedState& state);
 

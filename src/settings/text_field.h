@@ -13,7 +13,7 @@ class MessageBoxes;
 // The refusal of one text field: a refused change is undone, back to the last
 // text the field held.
 class TextFieldGuard {
-public:
+  public:
     // set_text puts a text into the field; that is itself a change of the field.
     TextFieldGuard(MessageBoxes& boxes, std::function<void(const QString&)> set_text)
         : boxes_(boxes), set_text_(std::move(set_text)) {}
@@ -25,11 +25,11 @@ public:
     // Runs on every change of the field's text.
     void changed(const QString& text);
 
-private:
+  private:
     void put(const QString& text);
 
     MessageBoxes& boxes_;
     std::function<void(const QString&)> set_text_;
     QString accepted_;
-    bool quiet_ = false;  // while the program itself sets the text
+    bool quiet_ = false; // while the program itself sets the text
 };

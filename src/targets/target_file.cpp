@@ -13,7 +13,7 @@ struct Record {
     QString mess;
     int16 valid_flag;
 };
-}  // namespace
+} // namespace
 
 void load_target_list(SharedState& state, const QString& path) {
     FieldScanner in(read_whole_file(path), QFileInfo(path).fileName());

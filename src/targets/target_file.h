@@ -6,7 +6,9 @@
 
 struct SharedState;
 
-inline QString target_file_name() { return QStringLiteral("kanshi.ini"); }
+inline QString target_file_name() {
+    return QStringLiteral("kanshi.ini");
+}
 
 // Reads every record into the table from index 0 and sets dat_count. Throws
 // FileError (file, line, reason) for a missing file, a record cut short or a

@@ -28,7 +28,9 @@ bool Application::start() {
     return Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files, s_.echo_right);
 }
 
-void Application::Timer1_Timer() { cycle_.Timer1_Timer(); }
+void Application::Timer1_Timer() {
+    cycle_.Timer1_Timer();
+}
 
 void Application::Command2_Click() {
     // A release belongs between sweeps. The mail boxes are modal, so a click
@@ -41,7 +43,7 @@ void Application::Command2_Click() {
 
 void Application::Command3_Click() {
     if (main_->Command2_enabled())
-        return;  // locked while mail delivery is stopped
+        return; // locked while mail delivery is stopped
     kankyo_.open();
 }
 

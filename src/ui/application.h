@@ -21,13 +21,13 @@ struct Services {
     MessageBoxes& boxes;
     EchoEngine& engine;
     NoticeSender& mail;
-    std::function<bool()> first_copy;  // the single-instance check
-    StartupFiles files;                // conf.ini and kanshi.ini, in the working directory
-    EchoRightCheck echo_right = {};    // whether echo can be sent at all
+    std::function<bool()> first_copy; // the single-instance check
+    StartupFiles files;               // conf.ini and kanshi.ini, in the working directory
+    EchoRightCheck echo_right = {};   // whether echo can be sent at all
 };
 
 class Application {
-public:
+  public:
     explicit Application(Services services);
     ~Application();
 
@@ -45,7 +45,7 @@ public:
     void Command3_Click();
     void Command4_Click();
 
-private:
+  private:
     Services s_;
     std::unique_ptr<MainWindow> main_;
     SingleWindow kankyo_;

@@ -20,25 +20,33 @@ QLabel* boxed_number(QWidget* parent, const char* name, QRect place) {
     return l;
 }
 
-}  // namespace
+} // namespace
 
 MainWindow::MainWindow(SharedState& state) : state_(state) {
     setObjectName(QStringLiteral("Pelmora"));
     setWindowTitle(app_title());
-    setFixedSize(twips(2970), twips(2730));  // about 198 x 182
+    setFixedSize(twips(2970), twips(2730)); // about 198 x 182
 
-    Label1 = make_label(this, "Label1", QStringLiteral("監視タイミング（分）"), twips_rect(120, 120, 1695, 255));
+    Label1 = make_label(this, "Label1", QStringLiteral("監視タイミング（分）"),
+                        twips_rect(120, 120, 1695, 255));
     Label7 = boxed_number(this, "Label7", twips_rect(120, 360, 1215, 375));
-    Label2 = make_label(this, "Label2", QStringLiteral("監視経過時間（分）"), twips_rect(120, 840, 1695, 255));
+    Label2 = make_label(this, "Label2", QStringLiteral("監視経過時間（分）"),
+                        twips_rect(120, 840, 1695, 255));
     Label6 = boxed_number(this, "Label6", twips_rect(120, 1080, 1215, 375));
-    Command1 = make_button(this, "Command1", QStringLiteral("終了(&E)"), twips_rect(120, 1560, 1215, 495));
-    Command3 = make_button(this, "Command3", QStringLiteral("環境設定(&S)"), twips_rect(1680, 120, 1215, 495));
-    Command4 = make_button(this, "Command4", QStringLiteral("監視設定(&I)"), twips_rect(1680, 720, 1215, 495));
+    Command1 =
+        make_button(this, "Command1", QStringLiteral("終了(&E)"), twips_rect(120, 1560, 1215, 495));
+    Command3 = make_button(this, "Command3", QStringLiteral("環境設定(&S)"),
+                           twips_rect(1680, 120, 1215, 495));
+    Command4 = make_button(this, "Command4", QStringLiteral("監視設定(&I)"),
+                           twips_rect(1680, 720, 1215, 495));
     Yokusi_view = make_label(this, "Yokusi_view", QString(), twips_rect(1440, 1560, 1455, 255));
-    Command2 = make_button(this, "Command2", QStringLiteral("停止解除(&R)"), twips_rect(1680, 1800, 1215, 495));
+    Command2 = make_button(this, "Command2", QStringLiteral("停止解除(&R)"),
+                           twips_rect(1680, 1800, 1215, 495));
     Command2->setEnabled(false);
-    Label5 = make_label(this, "Label5", QStringLiteral("(Ver.2.04)"), twips_rect(0, 2160, 735, 255));
-    Label4 = make_label(this, "Label4", QStringLiteral("ICMP監視"), twips_rect(900, 2160, 600, 165));
+    Label5 =
+        make_label(this, "Label5", QStringLiteral("(Ver.2.04)"), twips_rect(0, 2160, 735, 255));
+    Label4 =
+        make_label(this, "Label4", QStringLiteral("ICMP監視"), twips_rect(900, 2160, 600, 165));
     QFont small = Label4->font();
     small.setPixelSize(9);
     Label4->setFont(small);
@@ -102,9 +110,13 @@ void MainWindow::show_normal() {
     set_background(QApplication::palette().color(QPalette::Button));
 }
 
-void MainWindow::Command1_Click() { end_program(); }
+void MainWindow::Command1_Click() {
+    end_program();
+}
 
-void MainWindow::Command3_GotFocus() { set_Label7(QString::number(state_.chk_interval)); }
+void MainWindow::Command3_GotFocus() {
+    set_Label7(QString::number(state_.chk_interval));
+}
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Command3 && event->type() == QEvent::FocusIn)

@@ -15,7 +15,7 @@ struct SharedState;
 
 class MainWindow : public QWidget, public MonitorDisplay {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(SharedState& state);
 
     // MonitorDisplay: the controls are the state.
@@ -53,11 +53,11 @@ public:
     QLabel* Label3;
     QTimer* Timer1;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void set_background(const QColor& color);
 
     SharedState& state_;

@@ -11,4 +11,6 @@ void end_program() {
     QCoreApplication::exit(0);
 }
 
-bool program_ending() { return ending; }
+bool program_ending() {
+    return ending;
+}

@@ -11,11 +11,13 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString 
     setWindowTitle(QStringLiteral("環境設定"));
     setFixedSize(313, 300);
 
-    Label1 = make_label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
+    Label1 = make_label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"),
+                        {8, 8, 169, 17});
     Text1 = make_text_box(this, "Text1", QString(), {8, 24, 297, 25});
     Label2 = make_label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
     Text2 = make_text_box(this, "Text2", QString(), {8, 72, 297, 25});
-    Label3 = make_label(this, "Label3", QStringLiteral("送信用SMTPサーバアドレス"), {8, 104, 161, 17});
+    Label3 =
+        make_label(this, "Label3", QStringLiteral("送信用SMTPサーバアドレス"), {8, 104, 161, 17});
     Text3 = make_text_box(this, "Text3", QString(), {8, 120, 297, 25});
     Label4 = make_label(this, "Label4", QStringLiteral("送信用　ドメイン名"), {8, 152, 177, 17});
     Text4 = make_text_box(this, "Text4", QString(), {8, 168, 233, 25});
@@ -68,11 +70,13 @@ SettingsFields SettingsWindow::fields() const {
     return f;
 }
 
-void SettingsWindow::Form_QueryUnload() { settings_close(fields(), state_, boxes_, conf_path_); }
+void SettingsWindow::Form_QueryUnload() {
+    settings_close(fields(), state_, boxes_, conf_path_);
+}
 
 void SettingsWindow::closeEvent(QCloseEvent* event) {
     // When the program is ending, open windows go without asking (nothing is saved).
     if (!program_ending())
         Form_QueryUnload();
-    event->accept();  // the close is never refused
+    event->accept(); // the close is never refused
 }

@@ -18,7 +18,7 @@ class MessageBoxes;
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // conf_path: where a confirmed close writes the settings.
     SettingsWindow(SharedState& state, MessageBoxes& boxes, QString conf_path);
 
@@ -42,10 +42,10 @@ public:
     QLineEdit* Text7;
     QPushButton* Command1;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void Form_QueryUnload();
     SettingsFields fields() const;

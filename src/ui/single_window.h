@@ -6,8 +6,8 @@
 #include <functional>
 
 class SingleWindow {
-public:
-    std::function<QWidget*()> make;  // builds the window; it deletes itself on close
+  public:
+    std::function<QWidget*()> make; // builds the window; it deletes itself on close
 
     void open() {
         if (window_) {
@@ -26,6 +26,6 @@ public:
 
     QWidget* current() const { return window_; }
 
-private:
+  private:
     QPointer<QWidget> window_;
 };

@@ -51,7 +51,8 @@ TargetEditorWindow::TargetEditorWindow(SharedState& state, MessageBoxes& boxes,
 
 void TargetEditorWindow::build() {
     const QPoint window(0, 0);
-    Label1 = make_label(this, "Label1", QStringLiteral("監視通番："), place(window, 120, 120, 855, 255));
+    Label1 =
+        make_label(this, "Label1", QStringLiteral("監視通番："), place(window, 120, 120, 855, 255));
     Label2 = make_label(this, "Label2", QString(), place(window, 960, 120, 855, 255));
     up = make_button(this, "up", QStringLiteral("↑"), place(window, 1920, 120, 495, 300));
     down = make_button(this, "down", QStringLiteral("↓"), place(window, 2520, 120, 495, 300));
@@ -60,23 +61,26 @@ void TargetEditorWindow::build() {
     end = make_button(this, "end", QStringLiteral("終了(&E)"), place(window, 6360, 120, 975, 495));
 
     Frame1 = named_control(new QGroupBox(QStringLiteral("項目"), this), "Frame1",
-                     place(window, 0, 600, 7335, 2295));
+                           place(window, 0, 600, 7335, 2295));
     const QPoint f1 = twips_rect(0, 600, 0, 0).topLeft();
-    Label9 = make_label(Frame1, "Label9", QStringLiteral("IPアドレス："), place(f1, 240, 840, 975, 255));
+    Label9 =
+        make_label(Frame1, "Label9", QStringLiteral("IPアドレス："), place(f1, 240, 840, 975, 255));
     Label6 = dot(Frame1, "Label6", place(f1, 2280, 960, 255, 135));
     Label7 = dot(Frame1, "Label7", place(f1, 3480, 960, 255, 135));
     Label8 = dot(Frame1, "Label8", place(f1, 4680, 960, 255, 135));
-    Label3 = make_label(Frame1, "Label3", QStringLiteral("機器名称："), place(f1, 240, 1200, 975, 255));
-    Label4 =
-        make_label(Frame1, "Label4", QStringLiteral("連絡先番号："), place(f1, 120, 1680, 1095, 255));
-    Label5 =
-        make_label(Frame1, "Label5", QStringLiteral("管理担当者："), place(f1, 120, 2160, 1095, 255));
-    Command1 =
-        make_button(Frame1, "Command1", QStringLiteral("更新(&U)"), place(f1, 5040, 2160, 975, 375));
-    Label10 = make_label(Frame1, "Label10",
-                    QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
-                                   "変更はキャンセルになります"),
-                    place(f1, 6120, 1440, 1095, 1335));
+    Label3 =
+        make_label(Frame1, "Label3", QStringLiteral("機器名称："), place(f1, 240, 1200, 975, 255));
+    Label4 = make_label(Frame1, "Label4", QStringLiteral("連絡先番号："),
+                        place(f1, 120, 1680, 1095, 255));
+    Label5 = make_label(Frame1, "Label5", QStringLiteral("管理担当者："),
+                        place(f1, 120, 2160, 1095, 255));
+    Command1 = make_button(Frame1, "Command1", QStringLiteral("更新(&U)"),
+                           place(f1, 5040, 2160, 975, 375));
+    Label10 =
+        make_label(Frame1, "Label10",
+                   QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
+                                  "変更はキャンセルになります"),
+                   place(f1, 6120, 1440, 1095, 1335));
     Label10->setWordWrap(true);
     Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont note = Label10->font();
@@ -84,11 +88,11 @@ void TargetEditorWindow::build() {
     Label10->setFont(note);
 
     Frame2 = named_control(new QGroupBox(QStringLiteral("有効/無効"), Frame1), "Frame2",
-                     place(f1, 6120, 720, 1095, 615));
+                           place(f1, 6120, 720, 1095, 615));
     const QPoint f2 = twips_rect(6120, 720, 0, 0).topLeft();
     // Only the box of Check1 shows; its caption is cut off by its width.
     Check1 = named_control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
-                     place(f2, 6240, 960, 255, 180));
+                           place(f2, 6240, 960, 255, 180));
     Label11 = make_label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
 
     // The text boxes lie on the window, over the frame.
@@ -203,7 +207,8 @@ void TargetEditorWindow::octet_changed(int box) {
 void TargetEditorWindow::description_changed(int box) {
     if (filling_)
         return;
-    const std::optional<QString> refusal = file_text_refusal(parts_[box]->text(), target_file_name());
+    const std::optional<QString> refusal =
+        file_text_refusal(parts_[box]->text(), target_file_name());
     if (!refusal) {
         accepted_parts_[box] = parts_[box]->text();
         return;

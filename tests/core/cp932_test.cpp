@@ -5,7 +5,9 @@
 TEST(Cp932, FullWidthSolidusIsTwoBytesBothWays) {
     const QString text = QStringLiteral("Router／0000／Admin");
     const QByteArray bytes = *cp932_encode(text);
-    EXPECT_EQ(bytes, QByteArray("Router\x81\x5e" "0000\x81\x5e" "Admin"));
+    EXPECT_EQ(bytes, QByteArray("Router\x81\x5e"
+                                "0000\x81\x5e"
+                                "Admin"));
     EXPECT_EQ(cp932_decode(bytes), text);
 }
 

@@ -14,20 +14,24 @@
 
 namespace {
 
-const QByteArray kRouter39("\x31\x39\x32\x2E\x31\x36\x38\x2E\x31\x2E\x31\x0D\x0A\x52\x6F\x75\x74\x65"
-                           "\x72\x81\x5E\x30\x30\x30\x30\x81\x5E\x41\x64\x6D\x69\x6E\x0D\x0A\x20\x30"
-                           "\x20\x0D\x0A",
-                           39);
+const QByteArray
+    kRouter39("\x31\x39\x32\x2E\x31\x36\x38\x2E\x31\x2E\x31\x0D\x0A\x52\x6F\x75\x74\x65"
+              "\x72\x81\x5E\x30\x30\x30\x30\x81\x5E\x41\x64\x6D\x69\x6E\x0D\x0A\x20\x30"
+              "\x20\x0D\x0A",
+              39);
 
 QByteArray records(int n) {
     QByteArray out;
     for (int i = 0; i < n; ++i)
         out += "10.0." + QByteArray::number(i / 256) + "." + QByteArray::number(i % 256) +
-               "\r\nDev" + QByteArray::number(i) + "\x81\x5e" "1\x81\x5e" "x\r\n 0 \r\n";
+               "\r\nDev" + QByteArray::number(i) +
+               "\x81\x5e"
+               "1\x81\x5e"
+               "x\r\n 0 \r\n";
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TargetFile, TheRouterExampleRoundTripsByteForByte) {
     TempWorkDir dir;
@@ -62,14 +66,14 @@ TEST(TargetFile, EmptyFileAndTheLimitOf1001Records) {
     } catch (const FileError& e) {
         EXPECT_TRUE(e.text.contains(QStringLiteral("3004 行目"))) << e.text.toStdString();
     }
-    EXPECT_EQ(s.dat_count, 1001);  // a failed load leaves the table alone
+    EXPECT_EQ(s.dat_count, 1001); // a failed load leaves the table alone
 }
 
 TEST(TargetFile, ShortRecordsAndATrailingEmptyLineFail) {
     TempWorkDir dir;
     SharedState s;
-    for (const QByteArray& bad : {records(2) + "\r\n", records(1) + "10.0.0.9\r\nX\r\n",
-                                  QByteArray("a")}) {
+    for (const QByteArray& bad :
+         {records(2) + "\r\n", records(1) + "10.0.0.9\r\nX\r\n", QByteArray("a")}) {
         dir.write("kanshi.ini", bad);
         EXPECT_THROW(load_target_list(s, dir.path("kanshi.ini")), FileError);
     }
@@ -85,7 +89,7 @@ TEST(TargetFile, DescriptionWithACommaSurvivesSaveAndLoad) {
     s.valid_flag[0] = 1;
     s.ip_add[1] = "10.0.0.2";
     s.mess[1] = QStringLiteral("Edge／1111／Ops");
-    s.ip_add[2] = "stale";  // not part of the list
+    s.ip_add[2] = "stale"; // not part of the list
     save_target_list(s, dir.path("kanshi.ini"));
     SharedState back;
     load_target_list(back, dir.path("kanshi.ini"));
@@ -99,7 +103,8 @@ TEST(TargetFile, DescriptionWithACommaSurvivesSaveAndLoad) {
 TEST(ConfFile, ReadsEightValuesAndWritesTheCanonicalLayout) {
     TempWorkDir dir;
     // numbers without blanks, a quoted text, extra lines after the eighth
-    dir.write("conf.ini", "to@x\r\n\"from@x\" \r\nsmtp.x:587\r\n\r\n5\r\n3\r\n-1\r\nword\r\nextra\r\n");
+    dir.write("conf.ini",
+              "to@x\r\n\"from@x\" \r\nsmtp.x:587\r\n\r\n5\r\n3\r\n-1\r\nword\r\nextra\r\n");
     SharedState s;
     conf_load(s, dir.path("conf.ini"));
     EXPECT_EQ(s.to_mailadd, "to@x");
@@ -154,7 +159,7 @@ TEST(SafeSave, AFailedSaveKeepsTheOldFile) {
         EXPECT_THROW(conf_save(s, dir.path("conf.ini")), FileError);
     }
     EXPECT_EQ(dir.read("conf.ini"), old);
-    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files).size(), 1);  // no temporary left behind
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files).size(), 1); // no temporary left behind
 }
 
 TEST(SafeSave, KeepsTheFileModeAndReplacesTheContent) {

@@ -7,7 +7,9 @@
 
 namespace {
 
-FieldScanner scan(const QByteArray& bytes) { return FieldScanner(bytes, QStringLiteral("t.ini")); }
+FieldScanner scan(const QByteArray& bytes) {
+    return FieldScanner(bytes, QStringLiteral("t.ini"));
+}
 
 QByteArray written(void (*fill)(LineWriter&)) {
     LineWriter w;
@@ -15,7 +17,7 @@ QByteArray written(void (*fill)(LineWriter&)) {
     return w.bytes(QStringLiteral("t.ini"));
 }
 
-}  // namespace
+} // namespace
 
 TEST(FieldScanner, ValuesEndAtCommasAndLineEndsOfEveryKind) {
     // CR LF, a bare LF and a bare CR all end a line; commas split a line.
@@ -25,7 +27,7 @@ TEST(FieldScanner, ValuesEndAtCommasAndLineEndsOfEveryKind) {
     EXPECT_EQ(in.read_text(), "c");
     EXPECT_EQ(in.read_text(), "d");
     EXPECT_EQ(in.read_text(), "e");
-    EXPECT_EQ(in.read_text(), "f ");  // leading blanks go, trailing blanks stay
+    EXPECT_EQ(in.read_text(), "f "); // leading blanks go, trailing blanks stay
     EXPECT_TRUE(in.at_end());
 }
 
@@ -34,13 +36,14 @@ TEST(FieldScanner, QuotedValuesKeepCommasAndDropTheRestOfTheField) {
     EXPECT_EQ(in.read_text(), "x, y");
     EXPECT_EQ(in.read_text(), "next");
     EXPECT_EQ(in.read_text(), "");
-    EXPECT_EQ(in.read_text(), "open");  // an unclosed quote ends at the line end
-    EXPECT_EQ(in.read_text(), "last");  // the last line may lack its line end
+    EXPECT_EQ(in.read_text(), "open"); // an unclosed quote ends at the line end
+    EXPECT_EQ(in.read_text(), "last"); // the last line may lack its line end
     EXPECT_TRUE(in.at_end());
 }
 
 TEST(FieldScanner, NumbersByTheirLeadingPart) {
-    FieldScanner in = scan(" 5 \r\n5\r\n-3 \r\nword\r\n\r\n  12abc\r\n2.5\r\n3.5\r\n1e2\r\n 32767 \r\n-32768\r\n");
+    FieldScanner in = scan(
+        " 5 \r\n5\r\n-3 \r\nword\r\n\r\n  12abc\r\n2.5\r\n3.5\r\n1e2\r\n 32767 \r\n-32768\r\n");
     for (int expected : {5, 5, -3, 0, 0, 12, 2, 4, 100, 32767, -32768})
         EXPECT_EQ(in.read_number(), expected);
     EXPECT_TRUE(in.at_end());
@@ -64,7 +67,9 @@ TEST(FieldScanner, FailuresNameFileLineAndReason) {
 }
 
 TEST(FieldScanner, DecodesCodePage932) {
-    FieldScanner in = scan("Router\x81\x5e" "0000\x81\x5e" "Admin\r\n");
+    FieldScanner in = scan("Router\x81\x5e"
+                           "0000\x81\x5e"
+                           "Admin\r\n");
     EXPECT_EQ(in.read_text(), QStringLiteral("Router／0000／Admin"));
 }
 
@@ -73,7 +78,8 @@ TEST(LineWriter, NumbersHaveASignPlaceAndOneTrailingBlank) {
         for (int16 n : {0, 1, 255, -1, 5, -3, 32767, -32768})
             w.number(n);
     });
-    EXPECT_EQ(out, QByteArray(" 0 \r\n 1 \r\n 255 \r\n-1 \r\n 5 \r\n-3 \r\n 32767 \r\n-32768 \r\n"));
+    EXPECT_EQ(out,
+              QByteArray(" 0 \r\n 1 \r\n 255 \r\n-1 \r\n 5 \r\n-3 \r\n 32767 \r\n-32768 \r\n"));
 }
 
 TEST(LineWriter, TextsStandAsTheyAreAndCommasAreQuoted) {

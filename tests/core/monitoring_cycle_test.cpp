@@ -88,8 +88,8 @@ TEST(MonitoringCycle, TickDuringASweepIsDropped) {
     EXPECT_FALSE(rig.cycle.sweeping());
 
     rig.mail.on_send = nullptr;
-    rig.cycle.Timer1_Timer();  // the next tick sweeps again
+    rig.cycle.Timer1_Timer(); // the next tick sweeps again
     EXPECT_EQ(rig.engine.calls.size(), 2u);
 }
 
-}  // namespace
+} // namespace

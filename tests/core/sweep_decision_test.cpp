@@ -15,7 +15,7 @@ struct Row {
     int16 fukkyu_before;
     bool stopped_before;
     Event event;
-    const char* subject;  // nullptr: no notice
+    const char* subject; // nullptr: no notice
     int16 cnt_after;
     int16 fukkyu_after;
     bool stopped_after;
@@ -113,7 +113,7 @@ TEST(DeliveryStop, LoweredStopValueWhileAlertingSilencesUntilClean) {
     SweepRig rig(3, 5);
     rig.failing_sweep();
     rig.failing_sweep();
-    rig.state.chk_yokusi = 2;  // the settings window closed with Yes meanwhile
+    rig.state.chk_yokusi = 2; // the settings window closed with Yes meanwhile
     rig.failing_sweep();
     rig.failing_sweep();
     EXPECT_EQ(rig.notices(), 2u);
@@ -154,7 +154,7 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
     rig.failing_sweep();
     rig.failing_sweep();
     ASSERT_TRUE(rig.display.stopped);
-    rig.clean_sweep();  // fukkyu_cnt 1
+    rig.clean_sweep(); // fukkyu_cnt 1
     Command2_Click(rig.state, rig.display);
     EXPECT_FALSE(rig.display.stopped);
     EXPECT_EQ(rig.state.fukkyu_cnt, 0);
@@ -162,7 +162,7 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
 
     const size_t before = rig.notices();
     rig.clean_sweep();
-    EXPECT_EQ(rig.notices(), before);  // nothing to recover from
+    EXPECT_EQ(rig.notices(), before); // nothing to recover from
 
     rig.failing_sweep();
     ASSERT_EQ(rig.notices(), before + 1);
@@ -170,4 +170,4 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
     EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
 }
 
-}  // namespace
+} // namespace

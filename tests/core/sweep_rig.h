@@ -16,7 +16,7 @@ struct RecordedDisplay : MonitorDisplay {
     QString Label7 = QStringLiteral("5");
     QString Yokusi_view;
     QString Label3;
-    bool stopped = false;  // Command2 enabled, Command3/4 disabled, red
+    bool stopped = false; // Command2 enabled, Command3/4 disabled, red
 
     QString Label6_text() const override { return Label6; }
     void set_Label6(const QString& text) override { Label6 = text; }
@@ -34,7 +34,7 @@ struct SweepRig {
     RecordedDisplay display;
     ScriptedEngine engine;
     RecordingMailer mail;
-    std::set<int> down;  // indices of the records that never answer
+    std::set<int> down; // indices of the records that never answer
 
     explicit SweepRig(int targets = 3, int16 chk_yokusi = 3) {
         state.to_mailadd = QStringLiteral("admin@example.test");

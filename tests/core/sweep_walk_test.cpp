@@ -12,7 +12,7 @@ TEST(SweepWalk, OneCallWithEveryRecordAndTheStoredSettings) {
     rig.state.valid_flag[1] = 2;
     rig.state.valid_flag[2] = -1;
     rig.state.valid_flag[3] = 0;
-    rig.state.ip_add[5] = QStringLiteral("10.9.9.9");  // beyond dat_count: not a target
+    rig.state.ip_add[5] = QStringLiteral("10.9.9.9"); // beyond dat_count: not a target
     rig.state.chk_ribenzi = 0;
     rig.state.chk_ttl = 255;
     rig.clean_sweep();
@@ -20,7 +20,7 @@ TEST(SweepWalk, OneCallWithEveryRecordAndTheStoredSettings) {
     ASSERT_EQ(rig.engine.calls.size(), 1u);
     const ScriptedEngine::Call& call = rig.engine.calls[0];
     ASSERT_EQ(call.jobs.size(), 4u);
-    EXPECT_FALSE(call.jobs[0].enabled);  // only flag 1 takes a target out
+    EXPECT_FALSE(call.jobs[0].enabled); // only flag 1 takes a target out
     EXPECT_TRUE(call.jobs[1].enabled);
     EXPECT_TRUE(call.jobs[2].enabled);
     EXPECT_TRUE(call.jobs[3].enabled);
@@ -102,4 +102,4 @@ TEST(NoticeTexts, AutomaticRecoveryBodyQuotesTheShownInterval) {
     EXPECT_EQ(rig.mail.sent.back().body, auto_recovery_body(QStringLiteral("15")));
 }
 
-}  // namespace
+} // namespace

@@ -23,7 +23,7 @@ struct StopFixture : AppFixture {
     StopFixture() : AppFixture(three_targets(), conf_bytes(1, 3, 64, 1)) {
         engine.reachable = [this](int index, const std::string&) { return index != failing; };
     }
-    int failing = 1;  // -1: everyone answers
+    int failing = 1; // -1: everyone answers
 };
 
 TEST(SweepWindow, StopDisplayAndReleaseByHand) {
@@ -47,7 +47,7 @@ TEST(SweepWindow, StopDisplayAndReleaseByHand) {
     EXPECT_EQ(w.Yokusi_view->text(), "連続配信回数：1");
     EXPECT_EQ(w.Label6->text(), "0");
 
-    w.Label6->setText(QStringLiteral("3"));  // the release leaves the minute count alone
+    w.Label6->setText(QStringLiteral("3")); // the release leaves the minute count alone
     w.Command2->click();
     EXPECT_FALSE(w.Command2->isEnabled());
     EXPECT_TRUE(w.Command3->isEnabled());
@@ -72,10 +72,10 @@ TEST(SweepWindow, WindowAtTheMomentOfEachMail) {
         seen.push_back({n.subject, w.Yokusi_view->text(), w.Command2->isEnabled(), background(w)});
     };
 
-    fx.app->Timer1_Timer();  // failure notice, then the stop
+    fx.app->Timer1_Timer(); // failure notice, then the stop
     fx.failing = -1;
     for (int i = 0; i < 3; ++i)
-        fx.app->Timer1_Timer();  // the third clean sweep recovers
+        fx.app->Timer1_Timer(); // the third clean sweep recovers
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].view, "連続配信回数：1");
     EXPECT_FALSE(seen[0].command2);
@@ -100,7 +100,7 @@ TEST(SweepWindow, WindowAtTheMomentOfEachMail) {
 }
 
 TEST(SweepWindow, TicksCountUpToTheIntervalShown) {
-    AppFixture fx;  // interval 5, everyone answers
+    AppFixture fx; // interval 5, everyone answers
     MainWindow& w = fx.main();
     ASSERT_EQ(w.Label7->text(), "5");
     QStringList shown;
@@ -136,9 +136,9 @@ TEST(SweepWindow, TickWhileAMailBoxWaitsIsDropped) {
 
     EXPECT_EQ(sends, 1);
     EXPECT_EQ(calls_after_box, 1u);
-    EXPECT_EQ(label6_after_box, "0");  // not even counted
+    EXPECT_EQ(label6_after_box, "0"); // not even counted
     EXPECT_EQ(fx.state.chk_yokusi_cnt, 1);
     EXPECT_EQ(w.Label6->text(), "0");
 }
 
-}  // namespace
+} // namespace

@@ -21,7 +21,7 @@ void address(const QString& text) {
     const std::array<QString, 4> parts = split_address(text);
     const QString joined = parts[0] + u'.' + parts[1] + u'.' + parts[2] + u'.' + parts[3];
     if (text.count(u'.') >= 3)
-        check(joined == text);  // what the editor shows, stored again, is what it showed
+        check(joined == text); // what the editor shows, stored again, is what it showed
     else
         check(joined.startsWith(text));
 }
@@ -32,14 +32,15 @@ void description(const QString& text) {
     check(p.mes_3 == end);
     check(0 < p.mes_1 && p.mes_1 <= p.mes_2 && p.mes_2 <= end);
     const std::array<QString, 3> parts = split_description(text);
-    const QString joined = parts[0] + kDescriptionSeparator + parts[1] + kDescriptionSeparator + parts[2];
+    const QString joined =
+        parts[0] + kDescriptionSeparator + parts[1] + kDescriptionSeparator + parts[2];
     if (text.count(kDescriptionSeparator) >= 2)
         check(joined == text);
     else
         check(joined.startsWith(text));
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

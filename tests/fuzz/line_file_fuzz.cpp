@@ -35,8 +35,10 @@ void read_as_settings(const QByteArray& bytes) {
 // Texts the windows let through (no double quote, no line break, no leading
 // blank) and any number must survive a write and a read.
 void round_trip(const QByteArray& bytes) {
-    const QString text = QString::fromUtf8(bytes).remove(u'"').remove(u'\r').remove(u'\n').trimmed();
-    const int16 number = bytes.size() >= 2 ? static_cast<int16>((bytes[0] << 8) | (bytes[1] & 0xff)) : 0;
+    const QString text =
+        QString::fromUtf8(bytes).remove(u'"').remove(u'\r').remove(u'\n').trimmed();
+    const int16 number =
+        bytes.size() >= 2 ? static_cast<int16>((bytes[0] << 8) | (bytes[1] & 0xff)) : 0;
     LineWriter out;
     out.text(text);
     out.number(number);
@@ -44,14 +46,14 @@ void round_trip(const QByteArray& bytes) {
     try {
         written = out.bytes(QStringLiteral("kanshi.ini"));
     } catch (const FileError&) {
-        return;  // a character the code page cannot hold is refused, not mangled
+        return; // a character the code page cannot hold is refused, not mangled
     }
     FieldScanner in(written, QStringLiteral("kanshi.ini"));
     if (in.read_text() != text || in.read_number() != number || !in.at_end())
         __builtin_trap();
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

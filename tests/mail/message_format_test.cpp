@@ -5,9 +5,9 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include "support/mime_decoding.h"
 #include "platform/internet_message.h"
 #include "platform/smtp_server_address.h"
+#include "support/mime_decoding.h"
 
 namespace {
 

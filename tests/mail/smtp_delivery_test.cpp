@@ -4,10 +4,10 @@
 
 #include <QElapsedTimer>
 
-#include "support/mime_decoding.h"
 #include "mail/recording_smtp.h"
 #include "mail/send_mail.h"
 #include "platform/curl_smtp_component.h"
+#include "support/mime_decoding.h"
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
 

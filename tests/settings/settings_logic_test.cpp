@@ -2,8 +2,8 @@
 // refusal of texts the settings file cannot hold.
 #include <gtest/gtest.h>
 
-#include "settings/number_field.h"
 #include "core/typed_input.h"
+#include "settings/number_field.h"
 #include "settings/text_field.h"
 
 TEST(NumberField, ReadsTheWholeTextOrNothing) {
@@ -16,7 +16,7 @@ TEST(NumberField, ReadsTheWholeTextOrNothing) {
     EXPECT_EQ(whole_number(QStringLiteral("2.5e1")), 25.0);
     EXPECT_EQ(whole_number(QStringLiteral("1E+2")), 100.0);
     EXPECT_FALSE(whole_number(QStringLiteral("１２０")));
-    EXPECT_TRUE(in_field_range(QStringLiteral("１２０")));  // full-width, as an IME types it
+    EXPECT_TRUE(in_field_range(QStringLiteral("１２０"))); // full-width, as an IME types it
     EXPECT_EQ(field_to_int16(QStringLiteral("　２．５")), 2);
     EXPECT_EQ(whole_number(QStringLiteral("-3")), -3.0);
 
@@ -48,13 +48,16 @@ TEST(TextField, RefusesWhatTheFileCannotReadBack) {
     for (const QString& quote_or_break :
          {QStringLiteral("\"x"), QStringLiteral("a\"b"), QStringLiteral("a\nb"),
           QStringLiteral("a\r"), QStringLiteral("\r\n")})
-        EXPECT_EQ(file_text_refusal(quote_or_break, QStringLiteral("conf.ini")), quote_or_break_message());
+        EXPECT_EQ(file_text_refusal(quote_or_break, QStringLiteral("conf.ini")),
+                  quote_or_break_message());
 
     // Characters code page 932 lacks are named in the message, whole.
-    const std::optional<QString> emoji = file_text_refusal(QStringLiteral("ok😀"), QStringLiteral("conf.ini"));
+    const std::optional<QString> emoji =
+        file_text_refusal(QStringLiteral("ok😀"), QStringLiteral("conf.ini"));
     ASSERT_TRUE(emoji);
     EXPECT_TRUE(emoji->contains(QStringLiteral("「😀」"))) << emoji->toStdString();
-    const std::optional<QString> hangul = file_text_refusal(QStringLiteral("x한"), QStringLiteral("conf.ini"));
+    const std::optional<QString> hangul =
+        file_text_refusal(QStringLiteral("x한"), QStringLiteral("conf.ini"));
     ASSERT_TRUE(hangul);
     EXPECT_TRUE(hangul->contains(QStringLiteral("「한」")));
     EXPECT_TRUE(hangul->contains(QStringLiteral("conf.ini")));

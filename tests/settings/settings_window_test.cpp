@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/app_title.h"
-#include "core/typed_input.h"
 #include "core/cp932.h"
+#include "core/typed_input.h"
 #include "settings/conf_file.h"
 #include "settings_window_helpers.h"
 
@@ -24,7 +24,7 @@ void paste_over(QLineEdit* field, const QString& text) {
     field->insert(text);
 }
 
-}  // namespace
+} // namespace
 
 TEST(SettingsWindow, OpensWithTheSharedSettings) {
     AppFixture fx(AppFixture::three_targets(), conf_bytes(5, 3, 64, 4));
@@ -48,7 +48,7 @@ TEST(SettingsWindow, NumberFieldsTakeOnlyOneTo255) {
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
 
-    type_over(w->Text5, QStringLiteral("300"));  // "3" and "30" pass, "300" does not
+    type_over(w->Text5, QStringLiteral("300")); // "3" and "30" pass, "300" does not
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     const BoxRequest& box = fx.boxes.last();
     EXPECT_EQ(box.text, QStringLiteral("1～255の値で設定してください"));
@@ -155,7 +155,7 @@ TEST(SettingsWindow, NoKeepsSettingsAndFile) {
     EXPECT_EQ(q.buttons, BoxButtons::YesNo);
     EXPECT_EQ(q.default_answer, BoxAnswer::Yes);
     EXPECT_EQ(q.icon, BoxIcon::None);
-    EXPECT_EQ(settings_window(fx), nullptr);  // closed all the same
+    EXPECT_EQ(settings_window(fx), nullptr); // closed all the same
 
     EXPECT_EQ(fx.state.to_mailadd, QStringLiteral("admin@example.com"));
     EXPECT_EQ(fx.state.chk_interval, 5);
@@ -236,7 +236,7 @@ TEST(SettingsWindow, ExistsOnceAndNotWhileDeliveryIsStopped) {
     ASSERT_NE(first, nullptr);
     first->Text5->setText(QStringLiteral("9"));
     EXPECT_EQ(open_settings(fx), first);
-    EXPECT_EQ(first->Text5->text(), QStringLiteral("9"));  // brought forward, not reloaded
+    EXPECT_EQ(first->Text5->text(), QStringLiteral("9")); // brought forward, not reloaded
     close_settings(fx);
 
     fx.boxes.clear();
@@ -253,7 +253,7 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
     ASSERT_NE(w, nullptr);
     type_over(w->Text5, QStringLiteral("7"));
     {
-        AsUnprivileged nobody;  // the directory and the file belong to root
+        AsUnprivileged nobody; // the directory and the file belong to root
         close_settings(fx);
     }
     ASSERT_EQ(fx.boxes.shown.size(), 2u);
@@ -262,7 +262,7 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
     EXPECT_EQ(failure.title, app_title());
     EXPECT_TRUE(failure.text.contains(QStringLiteral("conf.ini"))) << failure.text.toStdString();
     EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), before);
-    EXPECT_EQ(fx.state.chk_interval, 7);  // confirmed, in effect until the program ends
+    EXPECT_EQ(fx.state.chk_interval, 7); // confirmed, in effect until the program ends
 
     // The program goes on: the window can be opened again.
     ASSERT_NE(open_settings(fx), nullptr);

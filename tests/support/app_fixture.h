@@ -15,7 +15,7 @@ struct AppFixture {
     explicit AppFixture(const QByteArray& kanshi = three_targets(),
                         const QByteArray& conf = conf_bytes());
 
-    static QByteArray three_targets();  // 10.0.0.1..3, descriptions A／1／a .. C／3／c, flags 0
+    static QByteArray three_targets(); // 10.0.0.1..3, descriptions A／1／a .. C／3／c, flags 0
 
     TempWorkDir dir;
     SharedState state;

@@ -11,7 +11,7 @@
 // Answers each sweep from a script: reachable(index, address) decides per
 // enabled job (everything answers when it is not set). Records every call.
 class ScriptedEngine : public EchoEngine {
-public:
+  public:
     struct Call {
         std::vector<EchoJob> jobs;
         int attempts;
@@ -42,15 +42,15 @@ struct SentNotice {
 };
 
 class RecordingMailer : public NoticeSender {
-public:
+  public:
     void SendMail(const QString& to_mailadd, const QString& from_mailadd, const QString& pop_server,
                   const QString& from_maildomain, const QString& chk_err_msg,
                   const QString& chk_err_tit) override {
-        sent.push_back({to_mailadd, from_mailadd, pop_server, from_maildomain, chk_err_msg,
-                        chk_err_tit});
+        sent.push_back(
+            {to_mailadd, from_mailadd, pop_server, from_maildomain, chk_err_msg, chk_err_tit});
         if (on_send)
             on_send(sent.back());
     }
     std::vector<SentNotice> sent;
-    std::function<void(const SentNotice&)> on_send;  // e.g. to look at the window mid-sweep
+    std::function<void(const SentNotice&)> on_send; // e.g. to look at the window mid-sweep
 };

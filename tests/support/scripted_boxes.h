@@ -8,7 +8,7 @@
 #include "core/message_box.h"
 
 class ScriptedBoxes : public MessageBoxes {
-public:
+  public:
     BoxAnswer show(const BoxRequest& request) override {
         shown.push_back(request);
         if (on_show)
@@ -22,7 +22,7 @@ public:
 
     std::vector<BoxRequest> shown;
     std::deque<BoxAnswer> answers;
-    std::function<void(const BoxRequest&)> on_show;  // runs while the box would be up
+    std::function<void(const BoxRequest&)> on_show; // runs while the box would be up
 
     const BoxRequest& last() const { return shown.back(); }
     void clear() { shown.clear(); }

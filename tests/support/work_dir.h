@@ -5,27 +5,27 @@
 #include <QTemporaryDir>
 
 class TempWorkDir {
-public:
+  public:
     TempWorkDir();
     QString path(const QString& name) const { return dir_.filePath(name); }
     QString root() const { return dir_.path(); }
     void write(const QString& name, const QByteArray& bytes) const;
     QByteArray read(const QString& name) const;
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
 // Runs the current process with the effective uid/gid of nobody while alive,
 // so that permission checks apply even when the tests run as root.
 class AsUnprivileged {
-public:
+  public:
     AsUnprivileged();
     ~AsUnprivileged();
     AsUnprivileged(const AsUnprivileged&) = delete;
     AsUnprivileged& operator=(const AsUnprivileged&) = delete;
 
-private:
+  private:
     bool switched_ = false;
 };
 

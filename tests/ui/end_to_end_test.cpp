@@ -36,9 +36,11 @@ std::vector<Notice> notices(const SmtpTestServer& server) {
     return out;
 }
 
-bool red(const MainWindow& w) { return w.palette().color(QPalette::Window) == QColor(255, 0, 0); }
+bool red(const MainWindow& w) {
+    return w.palette().color(QPalette::Window) == QColor(255, 0, 0);
+}
 
-}  // namespace
+} // namespace
 
 TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     EchoWorld world;
@@ -71,16 +73,16 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     const QString failure_body = QStringLiteral("＜1件目＞支店スイッチ／06-0000-0000／佐藤\r\n");
     const QString failure_subject = QStringLiteral("Network障害連絡（1件障害）");
 
-    app.Timer1_Timer();  // notice 1
+    app.Timer1_Timer(); // notice 1
     ASSERT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：1"));
     EXPECT_FALSE(red(w));
-    app.Timer1_Timer();  // notice 2 reaches the stop value
+    app.Timer1_Timer(); // notice 2 reaches the stop value
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：2"));
     EXPECT_TRUE(red(w));
     EXPECT_TRUE(w.Command2->isEnabled());
     EXPECT_FALSE(w.Command3->isEnabled());
-    app.Timer1_Timer();  // still failing while stopped: silence
+    app.Timer1_Timer(); // still failing while stopped: silence
     EXPECT_EQ(notices(smtp).size(), 2u);
 
     ASSERT_TRUE(world.set_silent_answers(true));
@@ -88,7 +90,7 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     app.Timer1_Timer();
     EXPECT_TRUE(red(w)) << "two clean sweeps only count";
     EXPECT_EQ(notices(smtp).size(), 2u);
-    app.Timer1_Timer();  // the third clean sweep recovers
+    app.Timer1_Timer(); // the third clean sweep recovers
 
     EXPECT_TRUE(boxes.shown.empty());
     const std::vector<Notice> got = notices(smtp);
@@ -98,11 +100,13 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
         EXPECT_EQ(got[i].body, failure_body);
     }
     EXPECT_EQ(got[2].subject, QStringLiteral("Network障害連絡（監視自動復旧）"));
-    EXPECT_EQ(got[2].body,
-              QStringLiteral("障害発生に伴う監視停止から1分毎監視を行い、連続２回障害を検知しませんでした。\r\n"
-                             "ネットワーク障害は復旧したと判断しました。\r\n"
-                             "監視処理は配信通知停止及び監視を自動復旧しました。\r\n"
-                             "(監視処理は再開始されました)"));
+    EXPECT_EQ(
+        got[2].body,
+        QStringLiteral(
+            "障害発生に伴う監視停止から1分毎監視を行い、連続２回障害を検知しませんでした。\r\n"
+            "ネットワーク障害は復旧したと判断しました。\r\n"
+            "監視処理は配信通知停止及び監視を自動復旧しました。\r\n"
+            "(監視処理は再開始されました)"));
     EXPECT_FALSE(red(w));
     EXPECT_FALSE(w.Command2->isEnabled());
     EXPECT_TRUE(w.Command3->isEnabled());

@@ -53,7 +53,7 @@ TEST(MainWindow, Command3FocusRefreshesTheIntervalOnly) {
     AppFixture fx;
     MainWindow& w = fx.main();
     w.set_Label6("3");
-    fx.state.chk_interval = 12;  // as a confirmed settings window leaves it
+    fx.state.chk_interval = 12; // as a confirmed settings window leaves it
     EXPECT_EQ(w.Label7->text(), "5");
     QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(w.Command3, &in);
@@ -74,8 +74,8 @@ TEST(MainWindow, SecondaryWindowsOpenOnceAndNeverWhileStopped) {
     };
 
     fx.main().show_stopped();
-    fx.main().Command3->click();  // disabled: no click at all
-    fx.app->Command3_Click();      // and the handler itself refuses too
+    fx.main().Command3->click(); // disabled: no click at all
+    fx.app->Command3_Click();    // and the handler itself refuses too
     fx.app->Command4_Click();
     EXPECT_EQ(built, 0);
 
@@ -88,7 +88,7 @@ TEST(MainWindow, SecondaryWindowsOpenOnceAndNeverWhileStopped) {
 
     fx.app->Command4_Click();
     EXPECT_EQ(built, 2);
-    first->close();  // deletes itself; the next click builds it afresh
+    first->close(); // deletes itself; the next click builds it afresh
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     fx.app->Command3_Click();
     EXPECT_EQ(built, 3);

@@ -15,22 +15,22 @@ namespace {
 
 // A secondary window that would ask a question on close.
 class AskingWindow : public QWidget {
-public:
+  public:
     explicit AskingWindow(int& closes) : closes_(closes) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override {
         ++closes_;
         e->accept();
     }
 
-private:
+  private:
     int& closes_;
 };
 
 // A private X server for the test, so that real windows can be found and keys pressed.
 class Xvfb {
-public:
+  public:
     Xvfb() {
         server_.setProgram("Xvfb");
         server_.setArguments({"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
@@ -59,7 +59,8 @@ public:
     // The visible window of a process, waiting up to five seconds for it.
     QString window_of(qint64 pid) const {
         for (int i = 0; i < 50; ++i) {
-            QString ids = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)});
+            QString ids =
+                run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)});
             if (!ids.isEmpty())
                 return ids.split('\n').first();
             QThread::msleep(100);
@@ -72,7 +73,7 @@ public:
         return at < 0 ? QString() : geometry.mid(at + 10).trimmed();
     }
 
-private:
+  private:
     QProcess server_;
     QString display_;
 };
@@ -91,7 +92,7 @@ std::unique_ptr<QProcess> start_copy(const TempWorkDir& dir, const QString& runt
     return p;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SecondCopy, ShowsTheBoxAndEndsWhileTheFirstRunsOn) {
     if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
@@ -128,7 +129,8 @@ TEST(SecondCopy, ShowsTheBoxAndEndsWhileTheFirstRunsOn) {
     EXPECT_TRUE(QFile::exists(runtime.path("pelmora.lock")));
     auto third = start_copy(dir, runtime.root(), x.display());
     const QString third_window = x.window_of(third->processId());
-    EXPECT_EQ(x.size_of(third_window), main_size) << "a new start after a crash shows the main window";
+    EXPECT_EQ(x.size_of(third_window), main_size)
+        << "a new start after a crash shows the main window";
     third->kill();
     third->waitForFinished();
 }
@@ -151,5 +153,5 @@ TEST(EndProgram, Command1EndsAtOnceWithoutAskingOpenWindows) {
         EXPECT_TRUE(program_ending());
         EXPECT_EQ(fx.dir.read("conf.ini"), conf_bytes());
     }
-    EXPECT_EQ(closes, 0);  // no close handler ran, not even when the windows went away
+    EXPECT_EQ(closes, 0); // no close handler ran, not even when the windows went away
 }

@@ -15,7 +15,7 @@ QByteArray n_records(int n) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Startup, LabelsGetTheirFirstTexts) {
     AppFixture fx;
@@ -34,7 +34,7 @@ TEST(Startup, TargetCountIncludesDisabledAndSpansEmptyToFull) {
     EXPECT_EQ(empty.main().Label3->text(), QStringLiteral("0拠点監視中"));
     AppFixture full(n_records(1001), conf_bytes(-7));
     EXPECT_EQ(full.main().Label3->text(), QStringLiteral("1001拠点監視中"));
-    EXPECT_EQ(full.main().Label7->text(), "-7");  // taken as it stands
+    EXPECT_EQ(full.main().Label7->text(), "-7"); // taken as it stands
 }
 
 TEST(Startup, AnUnreadableFileEndsItWithAMessageNamingFileAndLine) {
@@ -55,7 +55,7 @@ TEST(Startup, AnUnreadableFileEndsItWithAMessageNamingFileAndLine) {
 }
 
 TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
-    TempWorkDir dir;  // no files at all: a second copy must not even look
+    TempWorkDir dir; // no files at all: a second copy must not even look
     SharedState state;
     ScriptedBoxes boxes;
     ScriptedEngine engine;
@@ -71,14 +71,15 @@ TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
 }
 
 TEST(Startup, WithoutTheRightToSendEchoItSaysHowToGrantItAndEnds) {
-    TempWorkDir dir;  // no files: the refusal comes before they are read
+    TempWorkDir dir; // no files: the refusal comes before they are read
     SharedState state;
     ScriptedBoxes boxes;
     ScriptedEngine engine;
     RecordingMailer mail;
-    Application app(Services{state, boxes, engine, mail, [] { return true; },
-                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
-                             [] { return std::optional<QString>(echo_right_message(EPERM, "/usr/bin/pelmora")); }});
+    Application app(Services{
+        state, boxes, engine, mail, [] { return true; },
+        StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
+        [] { return std::optional<QString>(echo_right_message(EPERM, "/usr/bin/pelmora")); }});
     EXPECT_FALSE(app.start());
     ASSERT_EQ(boxes.shown.size(), 1u);
     const BoxRequest& box = boxes.last();
