@@ -1,9 +1,8 @@
 #pragma once
 // The check each octet box (Text1..Text4) runs on every change of its text:
-// the whole text, blanks around it allowed, must be a number within the box's
-// range. The first and last octet cannot be 0.
+// the whole text, blanks around it allowed, must be a whole decimal number
+// within the box's range. The first and last octet cannot be 0.
 #include <QString>
-#include <optional>
 
 inline constexpr int kOctetBoxes = 4;
 

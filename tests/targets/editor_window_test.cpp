@@ -49,6 +49,36 @@ TEST(EditorWindow, OpensAtRecordOneWithItsPartsAndFlag) {
     EXPECT_EQ(w->Label2->text(), "1");
 }
 
+TEST(EditorWindow, CaptionsAndPlaces) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    EXPECT_EQ(w->size(), QSize(494, 194));
+    EXPECT_EQ(w->Label1->text(), QStringLiteral("監視通番："));
+    EXPECT_EQ(w->up->text(), QStringLiteral("↑"));
+    EXPECT_EQ(w->down->text(), QStringLiteral("↓"));
+    EXPECT_EQ(w->new_->text(), QStringLiteral("新規(&N)"));
+    EXPECT_EQ(w->del->text(), QStringLiteral("削除(&D)"));
+    EXPECT_EQ(w->end->text(), QStringLiteral("終了(&E)"));
+    EXPECT_EQ(w->Command1->text(), QStringLiteral("更新(&U)"));
+    EXPECT_EQ(w->Frame1->title(), QStringLiteral("項目"));
+    EXPECT_EQ(w->Frame2->title(), QStringLiteral("有効/無効"));
+    EXPECT_EQ(w->Label11->text(), QStringLiteral("無効"));
+    EXPECT_EQ(w->Label10->text(),
+              QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
+                             "変更はキャンセルになります"));
+    for (QLabel* dot : {w->Label6, w->Label7, w->Label8})
+        EXPECT_EQ(dot->text(), QStringLiteral("．"));
+    // places from the window's corner, in pixels at 96 dpi
+    auto at = [w](QWidget* c) { return QRect(c->mapTo(w, QPoint(0, 0)), c->size()); };
+    EXPECT_EQ(at(w->up), QRect(128, 8, 33, 20));
+    EXPECT_EQ(at(w->end), QRect(424, 8, 65, 33));
+    EXPECT_EQ(at(w->Text1), QRect(88, 56, 65, 18));
+    EXPECT_EQ(at(w->Text5), QRect(88, 80, 313, 25));
+    EXPECT_EQ(at(w->Command1), QRect(336, 144, 65, 25));
+    EXPECT_EQ(at(w->Check1), QRect(416, 64, 17, 12));
+    EXPECT_EQ(QApplication::focusWidget() == w->Text1 || w->focusWidget() == w->Text1, true);
+}
+
 TEST(EditorWindow, TabOrderAndAccessKeys) {
     AppFixture fx;
     TargetEditorWindow* w = open_editor(fx);
@@ -83,7 +113,8 @@ TEST(EditorWindow, OctetChecksRefuseAndShowTheStoredRecord) {
     const Case cases[] = {
         {"0", {false, true, true, false}},     {"255", {true, true, true, true}},
         {"256", {false, false, false, false}}, {"255.5", {false, false, false, false}},
-        {"0.5", {false, true, true, false}},   {"abc", {false, false, false, false}},
+        {"0.5", {false, false, false, false}}, {"abc", {false, false, false, false}},
+        {"1e2", {false, false, false, false}}, {"+5", {false, false, false, false}},
         {" 7 ", {true, true, true, true}}};
     for (const Case& c : cases) {
         for (int i = 0; i < 4; ++i) {
@@ -149,6 +180,30 @@ TEST(EditorWindow, DeleteInTheWindow) {
     EXPECT_EQ(fx.state.dat_count, 1);
     EXPECT_EQ(w->Label2->text(), "1");
     EXPECT_EQ(w->Text5->text(), "A");
+}
+
+TEST(EditorWindow, DownStoresUpdateKeepsTheBoxesAndARefusedDeleteShowsNothingNew) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    // ↓ on the first record stores the edits and shows the same record again
+    paste(w->Text5, QStringLiteral("Edited"));
+    w->down_Click();
+    EXPECT_EQ(fx.state.mess[0], QStringLiteral("Edited／1／a"));
+    EXPECT_EQ(w->Label2->text(), "1");
+    // 更新 stores, and the boxes keep exactly what was typed, a "／" included
+    paste(w->Text5, QStringLiteral("X／Y"));
+    w->Command1_Click();
+    EXPECT_EQ(fx.state.mess[0], QStringLiteral("X／Y／1／a"));
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("X／Y"));
+    EXPECT_EQ(w->Text6->text(), "1");
+
+    AppFixture one(kanshi({{"10.0.0.1", "Only／1／a", 0}}));
+    w = open_editor(one);
+    paste(w->Text5, QStringLiteral("typed, not stored"));
+    w->del_Click();
+    ASSERT_EQ(one.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("typed, not stored"));  // nothing redisplayed
+    EXPECT_EQ(one.state.mess[0], QStringLiteral("Only／1／a"));
 }
 
 TEST(EditorWindow, NewAfterEditsAndAtTheLimit) {

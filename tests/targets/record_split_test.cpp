@@ -49,11 +49,12 @@ TEST(OctetCheck, RangesPerBox) {
     };
     const Case cases[] = {
         {"0", false, true},    {"1", true, true},       {"255", true, true},
-        {"256", false, false}, {"255.5", false, false}, {"0.5", false, true},
+        {"256", false, false}, {"255.5", false, false}, {"0.5", false, false},
         {" 12 ", true, true},  {"\t7", true, true},     {"", false, false},
         {" ", false, false},   {"abc", false, false},   {"12a", false, false},
-        {"1 2", false, false}, {"-1", false, false},    {"+5", true, true},
-        {"1e2", true, true},   {".5", false, true},     {"0x10", false, false},
+        {"1 2", false, false}, {"-1", false, false},    {"+5", false, false},
+        {"1e2", false, false}, {".5", false, false},    {"0x10", false, false},
+        {"1.0", false, false}, {"007", true, true},     {"99999999", false, false},
         {"inf", false, false}, {"nan", false, false},   {"１２", false, false},
     };
     for (const Case& c : cases) {
