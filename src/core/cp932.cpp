@@ -92,9 +92,21 @@ template <typename OnBad> bool encode(const QString& text, QByteArray& result, O
 
 } // namespace
 
+namespace {
+
+// Whether the bytes stand for exactly the text. The converter maps some
+// characters one way only (¥ to 5C, which reads back as "\"; 〜 to the bytes
+// of ～): such a text would come back from the file as another text.
+bool reads_back_as(const QByteArray& bytes, const QString& text) {
+    return cp932_decode(bytes) == text;
+}
+
+}  // namespace
+
 std::optional<QByteArray> cp932_encode(const QString& text) {
     QByteArray out;
-    if (!encode(text, out, [](qsizetype, std::string&) { return false; }))
+    if (!encode(text, out, [](qsizetype, std::string&) { return false; }) ||
+        !reads_back_as(out, text))
         return std::nullopt;
     return out;
 }
@@ -109,11 +121,13 @@ QByteArray cp932_encode_lossy(const QString& text) {
 }
 
 std::optional<QChar> cp932_first_unencodable(const QString& text) {
-    std::optional<QChar> bad;
-    QByteArray out;
-    encode(text, out, [&](qsizetype index, std::string&) {
-        bad = text.at(index);
-        return false;
-    });
-    return bad;
+    if (cp932_encode(text))
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        if (!cp932_encode(text.mid(i, length)))
+            return text.at(i);
+        i += length - 1;
+    }
+    return std::nullopt;
 }

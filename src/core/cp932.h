@@ -9,12 +9,13 @@
 // Bytes that are not valid code page 932 become U+FFFD, one per byte.
 QString cp932_decode(const QByteArray& bytes);
 
-// nullopt when the text holds a character code page 932 cannot represent.
+// nullopt when the text holds a character code page 932 cannot represent, or
+// one that would not read back as itself (¥, 〜 and the like).
 std::optional<QByteArray> cp932_encode(const QString& text);
 
 // Like cp932_encode, but such characters become '?'. For texts that must go
 // out whatever they hold (mail), never for files.
 QByteArray cp932_encode_lossy(const QString& text);
 
-// The first character of text that code page 932 cannot represent, if any.
+// The first character of text that cp932_encode refuses, if any.
 std::optional<QChar> cp932_first_unencodable(const QString& text);

@@ -100,8 +100,11 @@ std::optional<double> leading_number(const QString& text) {
     }
     bool ok = false;
     double v = text.mid(start, mantissa_end - start).toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
+    if (!ok) {
+        // Digits were there, so the only way to fail is a value beyond any
+        // double: it must still count as out of range, never as no number.
+        return text[start] == u'-' ? -HUGE_VAL : HUGE_VAL;
+    }
     return v;
 }
 
@@ -119,6 +122,13 @@ int16 FieldScanner::read_number() {
 }
 
 void LineWriter::text(const QString& value) {
+    // The reader ends a value at a line break, and a quoted value at its next
+    // double quote; a text it could not give back must not be written, or
+    // every field after it would shift.
+    const bool breaks = value.contains(u'\r') || value.contains(u'\n');
+    const bool needs_quotes = value.contains(u',') || value.startsWith(u'"');
+    if (!unwritable_ && (breaks || (needs_quotes && value.contains(u'"'))))
+        unwritable_ = value;
     if (value.contains(u','))
         out_ += u'"' + value + u'"';
     else
@@ -133,6 +143,11 @@ void LineWriter::number(int16 value) {
 }
 
 QByteArray LineWriter::bytes(const QString& file_name) const {
+    if (unwritable_)
+        throw FileError(QStringLiteral("%1 を保存できません。\n"
+                                       "次のテキストは「\"」とカンマ、または改行を含むため、"
+                                       "このファイルに書けません:\n%2")
+                            .arg(file_name, *unwritable_));
     if (std::optional<QByteArray> b = cp932_encode(out_))
         return *b;
     const QChar bad = cp932_first_unencodable(out_).value_or(QChar(u'?'));

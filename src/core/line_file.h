@@ -18,7 +18,9 @@
 //
 // Writing: a text as it stands on its own line, in double quotes when it holds
 // a comma (so it reads back whole); a number as sign position (blank or '-'),
-// digits, one blank. Every line ends with CR LF.
+// digits, one blank. Every line ends with CR LF. A text that could not be read
+// back whole is refused rather than written. A text that could not be read
+// back whole is refused rather than written.
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -58,11 +60,14 @@ class LineWriter {
     void text(const QString& value);
     void number(int16 value);
     // The lines as code page 932; throws FileError (naming file_name) when a
-    // text holds a character the code page cannot represent.
+    // text holds a character the code page cannot represent, or could not be
+    // read back as it is (a line break, or a double quote where the text must
+    // be quoted).
     QByteArray bytes(const QString& file_name) const;
 
   private:
     QString out_;
+    std::optional<QString> unwritable_;
 };
 
 // Reads a whole file; throws FileError naming it when it cannot.

@@ -77,12 +77,13 @@ class Rounds {
             const SendResult result = net_.send(destination_[job], next_sequence_);
             if (result == SendResult::Busy) {
                 // Our own queue is full, which says nothing about the target;
-                // give the attempt up only when the queue stays full for a whole wait.
+                // give the attempt up only when the queue stays full far longer
+                // than anything we sent can take to leave it.
                 if (!busy_)
                     busy_since_ = now;
                 busy_ = true;
                 ++busy_tries_;
-                if (now - busy_since_ < timing_.reply_wait)
+                if (now - busy_since_ < timing_.busy_give_up)
                     return;
                 ready_.pop_front();
                 attempt_failed(job);

@@ -18,6 +18,12 @@
 
 struct EchoTiming {
     std::chrono::microseconds reply_wait{200'000};
+    // How long our own send queue may stay full before the attempt waiting to
+    // go out is given up. A full queue says nothing about the target (requests
+    // to dead hosts on the local link wait there for address resolution, about
+    // three seconds), so this is well beyond one reply wait: an answering host
+    // queued behind them must still be reached.
+    std::chrono::microseconds busy_give_up{5'000'000};
 };
 
 // next_sequence (when given) is the first sequence number to use and comes

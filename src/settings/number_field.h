@@ -38,8 +38,4 @@ class NumberFieldCheck {
   private:
     MessageBoxes& boxes_;
     std::function<void(const QString&)> set_text_;
-    // While the stored value goes back in, its own check stays quiet: a stored
-    // value outside the range (a hand-edited conf.ini) would otherwise bring
-    // the message a second time for one refusal.
-    bool restoring_ = false;
 };

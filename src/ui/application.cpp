@@ -25,7 +25,13 @@ Application::~Application() {
 }
 
 bool Application::start() {
-    return Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files, s_.echo_right);
+    // The minute count starts once start-up is done: its message boxes run
+    // event loops of their own, and no tick may be handled before the files
+    // are read.
+    if (!Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files, s_.echo_right))
+        return false;
+    main_->Timer1->start();
+    return true;
 }
 
 void Application::Timer1_Timer() {

@@ -70,7 +70,6 @@ MainWindow::MainWindow(SharedState& state) : state_(state) {
         if (on_Timer1)
             on_Timer1();
     });
-    Timer1->start();
 
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, [this] {

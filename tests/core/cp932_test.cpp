@@ -20,3 +20,13 @@ TEST(Cp932, UnencodableAndInvalidInput) {
     EXPECT_EQ(cp932_decode(QByteArray("a\x81")), QStringLiteral("a\uFFFD"));
     EXPECT_EQ(cp932_decode(QByteArray("\xA0z")), QStringLiteral("\uFFFDz"));
 }
+
+TEST(Cp932, CharactersThatWouldComeBackAsOthersAreRefused) {
+    // The converter writes these as bytes that read back as "\\", "～" and "‖".
+    for (const QString& text : {QStringLiteral("C:¥x"), QStringLiteral("a〜b"), QStringLiteral("‖")}) {
+        EXPECT_FALSE(cp932_encode(text).has_value()) << text.toStdString();
+        ASSERT_TRUE(cp932_first_unencodable(text).has_value());
+    }
+    EXPECT_EQ(*cp932_first_unencodable(QStringLiteral("C:¥x")), QChar(0xA5));
+    EXPECT_TRUE(cp932_encode(QStringLiteral("～\\～")).has_value());
+}

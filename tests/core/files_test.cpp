@@ -152,8 +152,9 @@ TEST(SafeSave, AFailedSaveKeepsTheOldFile) {
     ::chmod(QFile::encodeName(dir.root()).constData(), 0755);
     EXPECT_EQ(dir.read("conf.ini"), old);
 
-    // a file the operator made read-only is not replaced either, even by root
+    // a file the operator made read-only is not replaced either, by anyone
     ::chmod(QFile::encodeName(dir.path("conf.ini")).constData(), 0444);
+    EXPECT_THROW(conf_save(s, dir.path("conf.ini")), FileError);
     {
         AsUnprivileged nobody;
         EXPECT_THROW(conf_save(s, dir.path("conf.ini")), FileError);

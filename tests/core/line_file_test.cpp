@@ -96,6 +96,27 @@ TEST(LineWriter, TextsStandAsTheyAreAndCommasAreQuoted) {
     EXPECT_TRUE(back.at_end());
 }
 
+TEST(LineWriter, RefusesTextsThatCouldNotBeReadBack) {
+    // a quote inside a text that needs quotes, a leading quote, a line break
+    for (const QString& bad : {QStringLiteral("a\"b, c"), QStringLiteral("\"abc"),
+                               QStringLiteral("two\nlines"), QStringLiteral("cr\r")}) {
+        LineWriter w;
+        w.text(QStringLiteral("fine"));
+        w.text(bad);
+        EXPECT_THROW(w.bytes(QStringLiteral("kanshi.ini")), FileError) << bad.toStdString();
+    }
+    // a quote in the middle of a plain text reads back as it is
+    LineWriter w;
+    w.text(QStringLiteral("a\"b"));
+    FieldScanner back = scan(w.bytes(QStringLiteral("kanshi.ini")));
+    EXPECT_EQ(back.read_text(), QStringLiteral("a\"b"));
+}
+
+TEST(FieldScanner, NumbersBeyondAnyDoubleAreOutOfRangeNotZero) {
+    EXPECT_THROW(scan(" 1e999 \r\n").read_number(), FileError);
+    EXPECT_THROW(scan("-" + QByteArray(330, '9') + "\r\n").read_number(), FileError);
+}
+
 TEST(LineWriter, RefusesCharactersTheCodePageCannotHold) {
     LineWriter w;
     w.text(QStringLiteral("ok😀"));

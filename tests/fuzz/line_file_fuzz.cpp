@@ -32,11 +32,11 @@ void read_as_settings(const QByteArray& bytes) {
     }
 }
 
-// Texts the windows let through (no double quote, no line break, no leading
-// blank) and any number must survive a write and a read.
+// Any text without a leading blank, and any number, either survives a write
+// and a read or is refused by the writer: never written and read back as
+// something else.
 void round_trip(const QByteArray& bytes) {
-    const QString text =
-        QString::fromUtf8(bytes).remove(u'"').remove(u'\r').remove(u'\n').trimmed();
+    const QString text = QString::fromUtf8(bytes).trimmed();
     const int16 number =
         bytes.size() >= 2 ? static_cast<int16>((bytes[0] << 8) | (bytes[1] & 0xff)) : 0;
     LineWriter out;

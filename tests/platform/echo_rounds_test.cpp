@@ -64,7 +64,7 @@ std::uint32_t addr(const char* text) {
     return *echo_destination(text);
 }
 
-const EchoTiming kFast{30ms};
+const EchoTiming kFast{30ms, 500ms};
 constexpr auto R = EchoOutcome::Reachable;
 constexpr auto U = EchoOutcome::Unreachable;
 constexpr auto S = EchoOutcome::Skipped;
@@ -138,6 +138,19 @@ TEST(EchoRounds, SendErrorsCountAsAttemptsButAFullQueueDoesNot) {
 
     net.tries.clear();
     EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.1"}}, 2, kFast), std::vector{R});
+}
+
+TEST(EchoRounds, AnAnsweringHostQueuedBehindAFullSendQueueIsStillReached) {
+    // The queue stays full for several reply waits (requests to dead hosts on
+    // the local link waiting for address resolution); the live host behind
+    // them must not be reported down for it.
+    FakeNet net;
+    net.hosts[addr("10.0.0.7")] = {};
+    const auto until = Clock::now() + 150ms;
+    net.refuse = [until](std::uint32_t, int) {
+        return Clock::now() < until ? SendResult::Busy : SendResult::Sent;
+    };
+    EXPECT_EQ(run_echo_rounds(net, {{"10.0.0.7"}}, 1, kFast), std::vector{R});
 }
 
 TEST(EchoRounds, ALongListSendsAtOnceAndWaitsForItsRepliesTogether) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QTest>
 
 #include "support/app_fixture.h"
 
@@ -18,10 +19,19 @@ TEST(MainWindow, ControlsCaptionsAndPlaces) {
     EXPECT_EQ(w.Command3->text(), QStringLiteral("環境設定(&S)"));
     EXPECT_EQ(w.Command4->text(), QStringLiteral("監視設定(&I)"));
     EXPECT_EQ(w.Label5->text(), "(Ver.2.04)");
+    EXPECT_EQ(w.Label4->text(), QStringLiteral("ICMP監視"));
     // 1/1440 inch to pixels at 96 dpi
-    EXPECT_EQ(w.Command3->geometry(), QRect(112, 8, 81, 33));
-    EXPECT_EQ(w.Label6->geometry(), QRect(8, 72, 81, 25));
-    EXPECT_EQ(w.Label3->geometry(), QRect(8, 168, 188, 12));
+    const std::pair<QWidget*, QRect> places[] = {
+        {w.Label1, {8, 8, 113, 17}},       {w.Label7, {8, 24, 81, 25}},
+        {w.Label2, {8, 56, 113, 17}},      {w.Label6, {8, 72, 81, 25}},
+        {w.Command1, {8, 104, 81, 33}},    {w.Command3, {112, 8, 81, 33}},
+        {w.Command4, {112, 48, 81, 33}},   {w.Yokusi_view, {96, 104, 97, 17}},
+        {w.Command2, {112, 120, 81, 33}},  {w.Label5, {0, 144, 49, 17}},
+        {w.Label4, {60, 144, 40, 11}},     {w.Label3, {8, 168, 188, 12}}};
+    for (const auto& [control, place] : places)
+        EXPECT_EQ(control->geometry(), place) << control->objectName().toStdString();
+    EXPECT_EQ(w.Line1->geometry().top() + 1, 160);
+    EXPECT_EQ(w.Line1->width(), 200);
     EXPECT_EQ(w.Label7->alignment() & Qt::AlignRight, Qt::AlignRight);
     EXPECT_EQ(w.Timer1->interval(), 60000);
     EXPECT_TRUE(w.Timer1->isActive());
@@ -59,6 +69,24 @@ TEST(MainWindow, Command3FocusRefreshesTheIntervalOnly) {
     QApplication::sendEvent(w.Command3, &in);
     EXPECT_EQ(w.Label7->text(), "12");
     EXPECT_EQ(w.Label6->text(), "3");
+}
+
+TEST(MainWindow, ClickingCommand3GivesItTheFocusAndRefreshesTheInterval) {
+    AppFixture fx;
+    MainWindow& w = fx.main();
+    fx.app->settings_window().make = [] { return new QWidget; };
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    fx.state.chk_interval = 9;
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    EXPECT_EQ(w.Label7->text(), "9");
+}
+
+TEST(MainWindow, NoTickIsHandledBeforeStartUpIsDone) {
+    AppFixture refused("", "a\r\n");  // start-up fails: the timer never starts
+    EXPECT_FALSE(refused.started);
+    EXPECT_FALSE(refused.main().Timer1->isActive());
 }
 
 TEST(MainWindow, SecondaryWindowsOpenOnceAndNeverWhileStopped) {
