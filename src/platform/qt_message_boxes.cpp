@@ -34,10 +34,14 @@ BoxAnswer QtMessageBoxes::show(const BoxRequest& request) {
     QMessageBox box(to_qt(request.icon), request.title, display_text(request.text));
     box.setTextFormat(Qt::PlainText);
     if (request.buttons == BoxButtons::YesNo) {
-        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        // A question is answered はい or いいえ and nothing else: Escape or the
+        // close box must not answer いいえ for the operator (after the target
+        // editor's question that would undo every change of the session). A
+        // box without a reject or "no" role button has no escape answer, and
+        // ignores both.
+        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::AcceptRole);
+        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::ActionRole);
         box.setDefaultButton(request.default_answer == BoxAnswer::No ? no : yes);
-        box.setEscapeButton(no);
         box.exec();
         return box.clickedButton() == yes ? BoxAnswer::Yes : BoxAnswer::No;
     }
