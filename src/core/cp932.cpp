@@ -101,7 +101,7 @@ bool reads_back_as(const QByteArray& bytes, const QString& text) {
     return cp932_decode(bytes) == text;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<QByteArray> cp932_encode(const QString& text) {
     QByteArray out;

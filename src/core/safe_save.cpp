@@ -45,7 +45,7 @@ void save_file_safely(const QString& path, const QByteArray& data) {
         if (::access(target.c_str(), W_OK) != 0)
             fail(path, errno);
         if ((old.st_mode & 0222) == 0)
-            fail(path, EACCES);  // root may write anywhere; a read-only file still says no
+            fail(path, EACCES); // root may write anywhere; a read-only file still says no
         mode = old.st_mode & 07777;
     } else if (errno != ENOENT) {
         fail(path, errno);

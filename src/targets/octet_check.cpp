@@ -1,6 +1,5 @@
 #include "targets/octet_check.h"
 
-
 namespace {
 int lower_bound(int box) {
     return box == 0 || box == 3 ? 1 : 0;

@@ -65,7 +65,8 @@ MainWindow::MainWindow(SharedState& state) : state_(state) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(60000);
-    Timer1->setTimerType(Qt::PreciseTimer);  // a minute is a minute: the interval is counted in ticks
+    Timer1->setTimerType(
+        Qt::PreciseTimer); // a minute is a minute: the interval is counted in ticks
     connect(Timer1, &QTimer::timeout, this, [this] {
         if (on_Timer1)
             on_Timer1();

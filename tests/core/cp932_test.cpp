@@ -23,7 +23,8 @@ TEST(Cp932, UnencodableAndInvalidInput) {
 
 TEST(Cp932, CharactersThatWouldComeBackAsOthersAreRefused) {
     // The converter writes these as bytes that read back as "\\", "～" and "‖".
-    for (const QString& text : {QStringLiteral("C:¥x"), QStringLiteral("a〜b"), QStringLiteral("‖")}) {
+    for (const QString& text :
+         {QStringLiteral("C:¥x"), QStringLiteral("a〜b"), QStringLiteral("‖")}) {
         EXPECT_FALSE(cp932_encode(text).has_value()) << text.toStdString();
         ASSERT_TRUE(cp932_first_unencodable(text).has_value());
     }

@@ -3,6 +3,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/focus_chain.h"
+
 #include "core/app_title.h"
 #include "core/cp932.h"
 #include "core/typed_input.h"
@@ -49,10 +51,14 @@ TEST(SettingsWindow, CaptionsPlacesAndTabOrder) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->size(), QSize(313, 300));
     const std::pair<QLabel*, const char*> captions[] = {
-        {w->Label1, "管理者メールアドレス(メール先)"}, {w->Label2, "送信用メールアドレス"},
-        {w->Label3, "送信用SMTPサーバアドレス"},      {w->Label4, "送信用　ドメイン名"},
-        {w->Label5, "監視間隔（分）"},                {w->Label6, "ICMP失敗許容値"},
-        {w->Label7, "TTL値(1～255)"},                 {w->Label8, "Mail配信停止値"}};
+        {w->Label1, "管理者メールアドレス(メール先)"},
+        {w->Label2, "送信用メールアドレス"},
+        {w->Label3, "送信用SMTPサーバアドレス"},
+        {w->Label4, "送信用　ドメイン名"},
+        {w->Label5, "監視間隔（分）"},
+        {w->Label6, "ICMP失敗許容値"},
+        {w->Label7, "TTL値(1～255)"},
+        {w->Label8, "Mail配信停止値"}};
     for (const auto& [label, caption] : captions)
         EXPECT_EQ(label->text(), QString::fromUtf8(caption));
     EXPECT_EQ(w->Command1->text(), QStringLiteral("終了(&E)"));
@@ -60,15 +66,8 @@ TEST(SettingsWindow, CaptionsPlacesAndTabOrder) {
     EXPECT_EQ(w->Text8->geometry(), QRect(16, 264, 41, 25));
     EXPECT_EQ(w->Text7->geometry(), QRect(104, 264, 41, 25));
     EXPECT_EQ(w->Command1->geometry(), QRect(200, 224, 105, 49));
-    QStringList chain;
-    QWidget* f = w->Text1;
-    do {
-        if (f->focusPolicy() & Qt::TabFocus)
-            chain << f->objectName();
-        f = f->nextInFocusChain();
-    } while (f != w->Text1);
-    EXPECT_EQ(chain, (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7",
-                                  "Text8", "Command1"}));
+    EXPECT_EQ(tab_chain(w->Text1), (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5",
+                                                "Text6", "Text7", "Text8", "Command1"}));
 }
 
 TEST(SettingsWindow, TheCloseBoxAsksTooAndNoLeavesEverything) {
@@ -78,7 +77,7 @@ TEST(SettingsWindow, TheCloseBoxAsksTooAndNoLeavesEverything) {
     ASSERT_NE(w, nullptr);
     type_over(w->Text6, QStringLiteral("7"));
     fx.boxes.answers = {BoxAnswer::No};
-    w->close();  // as the window's close box does
+    w->close(); // as the window's close box does
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     EXPECT_EQ(fx.boxes.last().text, QStringLiteral("更新して終了します。"));
     EXPECT_EQ(fx.boxes.last().title, QStringLiteral("終了判定"));

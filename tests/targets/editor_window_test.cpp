@@ -3,6 +3,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/focus_chain.h"
+
 #include "core/app_title.h"
 #include "targets/editor_support.h"
 
@@ -82,15 +84,9 @@ TEST(EditorWindow, CaptionsAndPlaces) {
 TEST(EditorWindow, TabOrderAndAccessKeys) {
     AppFixture fx;
     TargetEditorWindow* w = open_editor(fx);
-    QStringList chain;
-    QWidget* f = w->Text1;
-    do {
-        if (f->focusPolicy() & Qt::TabFocus)
-            chain << f->objectName();
-        f = f->nextInFocusChain();
-    } while (f != w->Text1);
-    EXPECT_EQ(chain, (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7",
-                                  "del", "end", "up", "down", "new", "Command1", "Check1"}));
+    EXPECT_EQ(tab_chain(w->Text1),
+              (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "del",
+                           "end", "up", "down", "new", "Command1", "Check1"}));
 
     // Alt+U stores the boxes like a click on "更新(&U)".
     w->activateWindow();
@@ -202,7 +198,7 @@ TEST(EditorWindow, DownStoresUpdateKeepsTheBoxesAndARefusedDeleteShowsNothingNew
     paste(w->Text5, QStringLiteral("typed, not stored"));
     w->del_Click();
     ASSERT_EQ(one.boxes.shown.size(), 1u);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("typed, not stored"));  // nothing redisplayed
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("typed, not stored")); // nothing redisplayed
     EXPECT_EQ(one.state.mess[0], QStringLiteral("Only／1／a"));
 }
 

@@ -12,6 +12,7 @@
 #include "platform/socket_echo_engine.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
+#include "support/real_app.h"
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
@@ -60,12 +61,9 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
                             QString::fromStdString(world.silent_address()) +
                             QStringLiteral("\r\n支店スイッチ／06-0000-0000／佐藤\r\n 0 \r\n")));
 
-    SharedState state;
-    ScriptedBoxes boxes;
-    CurlSmtpComponent curl(5s, 10s);
-    SmtpNoticeSender mail(curl, boxes);
-    Application app(Services{state, boxes, *engine, mail, [] { return true; },
-                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
+    RealApp real(dir, *engine);
+    ScriptedBoxes& boxes = real.boxes;
+    Application& app = real.app;
     ASSERT_TRUE(app.start());
     MainWindow& w = app.main_window();
     w.show();

@@ -24,6 +24,7 @@
 #include "platform/socket_echo_engine.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
+#include "support/real_app.h"
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
@@ -226,12 +227,10 @@ TEST(LongRun, FlappingTargetOverFiveHundredTicks) {
                       QStringLiteral("\r\n倉庫プリンタ／04-0000-0000／鈴木\r\n 1 \r\n") + silent +
                       QStringLiteral("\r\n支店スイッチ／06-0000-0000／佐藤\r\n 0 \r\n")));
 
-    SharedState state;
-    ScriptedBoxes boxes;
-    CurlSmtpComponent curl(5s, 10s);
-    SmtpNoticeSender mail(curl, boxes);
-    Application app(Services{state, boxes, *engine, mail, [] { return true; },
-                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
+    RealApp real(dir, *engine);
+    SharedState& state = real.state;
+    ScriptedBoxes& boxes = real.boxes;
+    Application& app = real.app;
     ASSERT_TRUE(app.start());
     MainWindow& w = app.main_window();
     w.show();

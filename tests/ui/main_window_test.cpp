@@ -22,12 +22,12 @@ TEST(MainWindow, ControlsCaptionsAndPlaces) {
     EXPECT_EQ(w.Label4->text(), QStringLiteral("ICMP監視"));
     // 1/1440 inch to pixels at 96 dpi
     const std::pair<QWidget*, QRect> places[] = {
-        {w.Label1, {8, 8, 113, 17}},       {w.Label7, {8, 24, 81, 25}},
-        {w.Label2, {8, 56, 113, 17}},      {w.Label6, {8, 72, 81, 25}},
-        {w.Command1, {8, 104, 81, 33}},    {w.Command3, {112, 8, 81, 33}},
-        {w.Command4, {112, 48, 81, 33}},   {w.Yokusi_view, {96, 104, 97, 17}},
-        {w.Command2, {112, 120, 81, 33}},  {w.Label5, {0, 144, 49, 17}},
-        {w.Label4, {60, 144, 40, 11}},     {w.Label3, {8, 168, 188, 12}}};
+        {w.Label1, {8, 8, 113, 17}},      {w.Label7, {8, 24, 81, 25}},
+        {w.Label2, {8, 56, 113, 17}},     {w.Label6, {8, 72, 81, 25}},
+        {w.Command1, {8, 104, 81, 33}},   {w.Command3, {112, 8, 81, 33}},
+        {w.Command4, {112, 48, 81, 33}},  {w.Yokusi_view, {96, 104, 97, 17}},
+        {w.Command2, {112, 120, 81, 33}}, {w.Label5, {0, 144, 49, 17}},
+        {w.Label4, {60, 144, 40, 11}},    {w.Label3, {8, 168, 188, 12}}};
     for (const auto& [control, place] : places)
         EXPECT_EQ(control->geometry(), place) << control->objectName().toStdString();
     EXPECT_EQ(w.Line1->geometry().top() + 1, 160);
@@ -84,7 +84,7 @@ TEST(MainWindow, ClickingCommand3GivesItTheFocusAndRefreshesTheInterval) {
 }
 
 TEST(MainWindow, NoTickIsHandledBeforeStartUpIsDone) {
-    AppFixture refused("", "a\r\n");  // start-up fails: the timer never starts
+    AppFixture refused("", "a\r\n"); // start-up fails: the timer never starts
     EXPECT_FALSE(refused.started);
     EXPECT_FALSE(refused.main().Timer1->isActive());
 }

@@ -31,7 +31,7 @@ QPushButton* button(QMessageBox* box, const QString& caption) {
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 TEST(QtMessageBoxes, AQuestionIgnoresEscapeAndTheCloseBox) {
     QtMessageBoxes boxes;
