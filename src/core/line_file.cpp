@@ -69,7 +69,7 @@ QString FieldScanner::read_text() {
     return read_field(line);
 }
 
-std::optional<double> leading_number(const QString& text) {
+std::optional<NumberPrefix> number_prefix(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && is_blank(text[i]))
@@ -78,7 +78,7 @@ std::optional<double> leading_number(const QString& text) {
     if (i < n && (text[i] == u'+' || text[i] == u'-'))
         ++i;
     qsizetype digits = 0;
-    while (i < n && text[i].isDigit() && text[i].unicode() < 128)
+    while (i < n && text[i] >= u'0' && text[i] <= u'9')
         ++i, ++digits;
     if (i < n && text[i] == u'.') {
         ++i;
@@ -87,7 +87,7 @@ std::optional<double> leading_number(const QString& text) {
     }
     if (digits == 0)
         return std::nullopt;
-    qsizetype mantissa_end = i;
+    qsizetype end = i;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
         if (j < n && (text[j] == u'+' || text[j] == u'-'))
@@ -96,16 +96,21 @@ std::optional<double> leading_number(const QString& text) {
         while (j < n && text[j] >= u'0' && text[j] <= u'9')
             ++j, ++exp_digits;
         if (exp_digits > 0)
-            mantissa_end = j;
+            end = j;
     }
     bool ok = false;
-    double v = text.mid(start, mantissa_end - start).toDouble(&ok);
-    if (!ok) {
-        // Digits were there, so the only way to fail is a value beyond any
-        // double: it must still count as out of range, never as no number.
-        return text[start] == u'-' ? -HUGE_VAL : HUGE_VAL;
-    }
-    return v;
+    const double v = text.mid(start, end - start).toDouble(&ok);
+    // Digits were there, so the only way to fail is a value beyond any
+    // double: it must still count as out of range, never as no number.
+    if (!ok)
+        return NumberPrefix{text[start] == u'-' ? -HUGE_VAL : HUGE_VAL, end};
+    return NumberPrefix{v, end};
+}
+
+std::optional<double> leading_number(const QString& text) {
+    if (std::optional<NumberPrefix> p = number_prefix(text))
+        return p->value;
+    return std::nullopt;
 }
 
 int16 FieldScanner::read_number() {

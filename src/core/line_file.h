@@ -52,7 +52,15 @@ class FieldScanner {
 };
 
 // The leading numeric part of text after blanks: sign, digits, fraction,
-// exponent. nullopt when there is none.
+// exponent; its value (infinite when it is beyond any double) and where it
+// ends. nullopt when there is none.
+struct NumberPrefix {
+    double value;
+    qsizetype end;
+};
+std::optional<NumberPrefix> number_prefix(const QString& text);
+
+// Just the value of number_prefix.
 std::optional<double> leading_number(const QString& text);
 
 class LineWriter {

@@ -3,58 +3,17 @@
 #include <cmath>
 
 #include "core/cp932.h"
-
-namespace {
-
-bool is_blank(QChar c) {
-    return c == u' ' || c == u'\t';
-}
-
-bool is_digit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-} // namespace
+#include "core/line_file.h"
 
 std::optional<double> whole_number(const QString& text) {
-    qsizetype i = 0;
-    qsizetype n = text.size();
-    while (i < n && is_blank(text[i]))
-        ++i;
-    while (n > i && is_blank(text[n - 1]))
-        --n;
-    const qsizetype start = i;
-
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    qsizetype digits = 0;
-    while (i < n && is_digit(text[i]))
-        ++i, ++digits;
-    if (i < n && text[i] == u'.') {
-        ++i;
-        while (i < n && is_digit(text[i]))
-            ++i, ++digits;
+    const std::optional<NumberPrefix> number = number_prefix(text);
+    if (!number || !std::isfinite(number->value))
+        return std::nullopt;
+    for (qsizetype i = number->end; i < text.size(); ++i) {
+        if (text[i] != u' ' && text[i] != u'\t')
+            return std::nullopt; // only blanks may follow the number
     }
-    if (digits == 0)
-        return std::nullopt;
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        if (i < n && (text[i] == u'+' || text[i] == u'-'))
-            ++i;
-        qsizetype exp_digits = 0;
-        while (i < n && is_digit(text[i]))
-            ++i, ++exp_digits;
-        if (exp_digits == 0)
-            return std::nullopt;
-    }
-    if (i != n)
-        return std::nullopt;
-
-    bool ok = false;
-    const double value = text.mid(start, n - start).toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return number->value;
 }
 
 // The character at the first place where text holds bad, whole even when it
