@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/socket_echo_engine.h"
+#include "platform/echo/socket_echo_engine.h"
 
 namespace {
 

@@ -1,18 +1,30 @@
 // Pelmora: watches IPv4 devices with ICMP echo and mails the administrator
 // when they stop answering. Runs in the directory that holds conf.ini and
-// kanshi.ini.
+// kanshi.ini, with windows, or with --headless as a service.
 #include <QApplication>
 #include <QFont>
+#include <cstdio>
 
+#include "app/command_line.h"
+#include "app/headless.h"
 #include "core/shared_state.h"
-#include "mail/send_mail.h"
-#include "platform/curl_smtp_component.h"
-#include "platform/qt_message_boxes.h"
+#include "mail/notice_delivery.h"
+#include "platform/echo/socket_echo_engine.h"
 #include "platform/single_instance.h"
-#include "platform/socket_echo_engine.h"
+#include "platform/smtp/curl_mail_transport.h"
 #include "ui/application.h"
+#include "ui/qt_message_boxes.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+QStringList raw_arguments(int argc, char** argv) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
     QFont font(QStringLiteral("Noto Sans CJK JP"));
@@ -21,22 +33,47 @@ int main(int argc, char** argv) {
 
     QtMessageBoxes boxes;
     SingleInstanceLock lock;
-    // One ICMP socket for the whole run, opened before anything else needs it.
-    int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
-    SocketEchoEngine unopened; // only stands in while start-up reports the refusal
-    EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
-    CurlSmtpComponent smtp;
-    SmtpNoticeSender mail(smtp, boxes);
-    Application app(Services{
-        shared_state(), boxes, engine, mail, [&lock] { return lock.acquire(); }, StartupFiles{},
-        [&]() -> std::optional<QString> {
-            if (opened)
-                return std::nullopt;
-            return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
-        }});
+    SharedState state;
+    CurlMailTransport transport;
+    NoticeDelivery mail(transport, boxes);
+    Application app(
+        Services{state, boxes, engine, mail, [&lock] { return lock.acquire(); }, WorkingFiles{},
+                 [&]() -> std::optional<QString> {
+                     if (echo_error == 0)
+                         return std::nullopt;
+                     return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
+                 }});
     if (!app.start())
         return 1;
     app.main_window().show();
     return qapp.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The ICMP socket first, while any right to open it is still there; it is
+    // kept for the whole run.
+    int echo_error = 0;
+    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
+    SocketEchoEngine unopened; // only stands in while start-up reports the refusal
+    EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
+    if (opened)
+        echo_error = 0;
+
+    const CommandLine options = parse_command_line(raw_arguments(argc, argv));
+    if (!options.error.isEmpty()) {
+        std::fputs((QStringLiteral("pelmora: ") + options.error + u'\n' + usage_text())
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(usage_text().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.headless)
+        return run_headless(argc, argv, engine, echo_error, options);
+    return run_with_windows(argc, argv, engine, echo_error);
 }

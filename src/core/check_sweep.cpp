@@ -5,39 +5,31 @@
 #include <vector>
 
 #include "core/delivery_stop.h"
-#include "core/display_texts.h"
 #include "core/echo_engine.h"
-#include "core/monitor_display.h"
-#include "core/notice_sender.h"
+#include "core/notice.h"
 #include "core/notice_texts.h"
 #include "core/shared_state.h"
 
 namespace {
 
-int record_count(const SharedState& state) {
-    return std::clamp<int>(state.dat_count, 0, kTargetSlots);
-}
-
-void send_notice(SharedState& state, NoticeSender& mail, const QString& subject,
+void send_notice(const SharedState& state, NoticeSender& mail, const QString& subject,
                  const QString& body) {
-    state.mail_title = subject;
-    mail.SendMail(state.to_mailadd, state.from_mailadd, state.pop_server, state.from_maildomain,
-                  body, state.mail_title);
+    const Settings& s = state.settings;
+    mail.send({s.admin_address, s.sender_address, s.smtp_server, s.sender_domain, subject, body});
 }
 
 } // namespace
 
-SweepFailures walk_targets(const SharedState& state, EchoEngine& engine) {
-    const int count = record_count(state);
+CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, EchoEngine& engine) {
+    const int count = std::clamp<int>(targets.count, 0, kTargetSlots);
     std::vector<EchoJob> jobs;
     jobs.reserve(count);
     for (int i = 0; i < count; ++i)
-        jobs.push_back({state.ip_add[i].toStdString(), state.valid_flag[i] != 1});
+        jobs.push_back({targets.records[i].address.toStdString(), targets.records[i].monitored()});
 
-    const std::vector<EchoOutcome> outcomes =
-        engine.check_all(jobs, state.chk_ribenzi, state.chk_ttl);
+    const std::vector<EchoOutcome> outcomes = engine.check_all(jobs, attempts, ttl);
 
-    SweepFailures failures;
+    CheckFailures failures;
     for (int i = 0; i < count; ++i) {
         if (!jobs[i].enabled)
             continue;
@@ -49,45 +41,45 @@ SweepFailures walk_targets(const SharedState& state, EchoEngine& engine) {
         if (answered)
             continue;
         failures.count = add16(failures.count, 1);
-        failures.report += failure_report_line(failures.count, state.mess[i]);
+        failures.report += failure_report_line(failures.count, targets.records[i].description);
     }
     return failures;
 }
 
-void icmp_chk(SharedState& state, MonitorDisplay& display, EchoEngine& engine, NoticeSender& mail) {
-    const SweepFailures failures = walk_targets(state, engine);
+void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail) {
+    MonitorState& monitor = state.monitor;
+    const CheckFailures failures =
+        probe_targets(state.targets, state.settings.attempts, state.settings.ttl, engine);
+    const int16 stop_after = state.settings.stop_after_notices;
+    const QString interval = QString::number(monitor.interval_in_use());
 
     if (failures.count >= 1) {
-        if (state.chk_yokusi > state.chk_yokusi_cnt) {
+        if (stop_after > monitor.notices_in_a_row()) {
             // The counter shows the notice's number before it goes out; the
             // stop follows only once the notice that reaches the limit is sent.
-            state.chk_yokusi_cnt = add16(state.chk_yokusi_cnt, 1);
-            display.set_Yokusi_view(yokusi_view_text(state.chk_yokusi_cnt));
+            monitor.set_notices_in_a_row(add16(monitor.notices_in_a_row(), 1));
             send_notice(state, mail, failure_subject(failures.count), failures.report);
-            if (state.chk_yokusi <= state.chk_yokusi_cnt)
-                enter_delivery_stop(state, display);
+            if (stop_after <= monitor.notices_in_a_row())
+                enter_delivery_stop(monitor);
         } else {
             // Delivery stopped (or the stop value was lowered below the count):
-            // failures only restart the count of clean sweeps.
-            state.fukkyu_cnt = 0;
+            // failures only restart the count of clean checks.
+            monitor.clean_checks_while_stopped = 0;
         }
     } else {
-        const bool stopped = display.Command2_enabled();
-        if (!stopped && state.chk_yokusi_cnt > 0) {
-            state.chk_yokusi_cnt = 0;
-            display.set_Yokusi_view(yokusi_view_text(state.chk_yokusi_cnt));
-            send_notice(state, mail, recovery_subject(),
-                        recovery_body(display.Label7_text(), state.chk_yokusi));
-        } else if (stopped && state.fukkyu_cnt < 2) {
-            state.fukkyu_cnt = add16(state.fukkyu_cnt, 1);
+        const bool stopped = monitor.delivery_stopped();
+        if (!stopped && monitor.notices_in_a_row() > 0) {
+            monitor.set_notices_in_a_row(0);
+            send_notice(state, mail, recovery_subject(), recovery_body(interval, stop_after));
+        } else if (stopped && monitor.clean_checks_while_stopped < 2) {
+            monitor.clean_checks_while_stopped = add16(monitor.clean_checks_while_stopped, 1);
         } else if (stopped) {
-            // The third clean sweep in a row: tell the administrator first,
+            // The third clean check in a row: tell the administrator first,
             // then return to normal.
-            send_notice(state, mail, auto_recovery_subject(),
-                        auto_recovery_body(display.Label7_text()));
-            leave_delivery_stop(state, display);
+            send_notice(state, mail, auto_recovery_subject(), auto_recovery_body(interval));
+            leave_delivery_stop(monitor);
         }
     }
 
-    display.set_Label6(QStringLiteral("0"));
+    monitor.set_elapsed_minutes(0);
 }

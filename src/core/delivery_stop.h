@@ -1,16 +1,16 @@
 #pragma once
-// Entering and leaving the delivery stop. While stopped, Command2 (the release
-// command) is enabled, the settings and target-editor commands are locked and
-// the main window is red; the sweep reads the state back from Command2.
-struct SharedState;
-class MonitorDisplay;
+// Entering and leaving the delivery stop. While stopped no failure notice is
+// sent, the main window is red and the settings and target editor are locked.
+#include "core/monitor_state.h"
 
-// The stop display, and the count of clean sweeps starts from nothing.
-void enter_delivery_stop(SharedState& state, MonitorDisplay& display);
+// The stop begins; clean checks are counted from nothing.
+void enter_delivery_stop(MonitorState& monitor);
 
-// Back to normal: normal display, chk_yokusi_cnt and fukkyu_cnt 0, the
-// counter display following. Sends nothing and leaves Label6 alone.
-void leave_delivery_stop(SharedState& state, MonitorDisplay& display);
+// Back to normal: not stopped, both counters 0. Sends nothing and leaves the
+// elapsed minutes alone.
+void leave_delivery_stop(MonitorState& monitor);
 
-// The release command's handler: the operator ends the stop by hand.
-void Command2_Click(SharedState& state, MonitorDisplay& display);
+// The operator ends the stop by hand (停止解除).
+inline void release_delivery_stop(MonitorState& monitor) {
+    leave_delivery_stop(monitor);
+}

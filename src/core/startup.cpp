@@ -1,19 +1,13 @@
 #include "core/startup.h"
 
 #include "core/app_title.h"
-#include "core/display_texts.h"
 #include "core/file_error.h"
 #include "core/message_box.h"
-#include "core/monitor_display.h"
 #include "core/shared_state.h"
 
-namespace {
-
-void report_unreadable(MessageBoxes& boxes, const FileError& e) {
-    boxes.ok(e.text + QStringLiteral("\n\nPelmora を終了します。"), app_title(), BoxIcon::Critical);
+QString unreadable_at_startup_text(const QString& file_error_text) {
+    return file_error_text + QStringLiteral("\n\nPelmora を終了します。");
 }
-
-} // namespace
 
 QString echo_right_message(int error_number, const QString& binary_path) {
     return QStringLiteral(
@@ -27,29 +21,27 @@ QString echo_right_message(int error_number, const QString& binary_path) {
         .arg(system_reason(error_number), binary_path);
 }
 
-bool Form_Load(SharedState& state, MonitorDisplay& display, MessageBoxes& boxes,
-               const std::function<bool()>& first_copy, const StartupFiles& files,
-               const EchoRightCheck& echo_right) {
-    if (!first_copy()) {
+bool start_monitor(SharedState& state, MessageBoxes& boxes, const StartupSteps& steps) {
+    if (steps.first_copy && !steps.first_copy()) {
         boxes.ok(QStringLiteral("すでに起動されています。"), app_title(), BoxIcon::Warning);
         return false;
     }
-    if (echo_right) {
-        if (std::optional<QString> missing = echo_right()) {
+    if (steps.echo_right) {
+        if (std::optional<QString> missing = steps.echo_right()) {
             boxes.ok(*missing, app_title(), BoxIcon::Critical);
             return false;
         }
     }
     try {
-        conf_load(state, files.conf);
-        display.set_Label7(QString::number(state.chk_interval));
-        display.set_Label6(QStringLiteral("0"));
-        state.chk_yokusi_cnt = 0;
-        display.set_Yokusi_view(yokusi_view_text(state.chk_yokusi_cnt));
-        load_target_list(state, files.targets);
-        display.set_Label3(label3_text(state.dat_count));
+        steps.load_settings(state.settings);
+        MonitorState& monitor = state.monitor;
+        monitor.set_interval_in_use(state.settings.interval_minutes);
+        monitor.set_elapsed_minutes(0);
+        monitor.set_notices_in_a_row(0);
+        steps.load_targets(state.targets);
+        monitor.set_announced_targets(state.targets.count);
     } catch (const FileError& e) {
-        report_unreadable(boxes, e);
+        boxes.ok(unreadable_at_startup_text(e.text), app_title(), BoxIcon::Critical);
         return false;
     }
     return true;

@@ -4,36 +4,32 @@
 
 #include "core/line_file.h"
 #include "core/safe_save.h"
-#include "core/shared_state.h"
+#include "core/settings.h"
 
-void conf_load(SharedState& state, const QString& path) {
+void load_settings(Settings& settings, const QString& path) {
     FieldScanner in(read_whole_file(path), QFileInfo(path).fileName());
     // Read everything first, so that a file that fails leaves the settings alone.
-    QString texts[4];
-    for (QString& t : texts)
-        t = in.read_text();
-    int16 numbers[4];
-    for (int16& n : numbers)
-        n = in.read_number();
-    state.to_mailadd = texts[0];
-    state.from_mailadd = texts[1];
-    state.pop_server = texts[2];
-    state.from_maildomain = texts[3];
-    state.chk_interval = numbers[0];
-    state.chk_ribenzi = numbers[1];
-    state.chk_ttl = numbers[2];
-    state.chk_yokusi = numbers[3];
+    Settings read;
+    read.admin_address = in.read_text();
+    read.sender_address = in.read_text();
+    read.smtp_server = in.read_text();
+    read.sender_domain = in.read_text();
+    read.interval_minutes = in.read_number();
+    read.attempts = in.read_number();
+    read.ttl = in.read_number();
+    read.stop_after_notices = in.read_number();
+    settings = read;
 }
 
-void conf_save(const SharedState& state, const QString& path) {
+void save_settings(const Settings& settings, const QString& path) {
     LineWriter out;
-    out.text(state.to_mailadd);
-    out.text(state.from_mailadd);
-    out.text(state.pop_server);
-    out.text(state.from_maildomain);
-    out.number(state.chk_interval);
-    out.number(state.chk_ribenzi);
-    out.number(state.chk_ttl);
-    out.number(state.chk_yokusi);
+    out.text(settings.admin_address);
+    out.text(settings.sender_address);
+    out.text(settings.smtp_server);
+    out.text(settings.sender_domain);
+    out.number(settings.interval_minutes);
+    out.number(settings.attempts);
+    out.number(settings.ttl);
+    out.number(settings.stop_after_notices);
     save_file_safely(path, out.bytes(QFileInfo(path).fileName()));
 }

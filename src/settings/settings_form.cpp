@@ -3,52 +3,52 @@
 #include "core/app_title.h"
 #include "core/file_error.h"
 #include "core/message_box.h"
-#include "core/shared_state.h"
+#include "core/settings.h"
 #include "settings/conf_file.h"
 #include "settings/number_field.h"
 
-SettingsFields settings_fields(const SharedState& s) {
-    return {s.to_mailadd,
-            s.from_mailadd,
-            s.pop_server,
-            s.from_maildomain,
-            QString::number(s.chk_interval),
-            QString::number(s.chk_ribenzi),
-            QString::number(s.chk_ttl),
-            QString::number(s.chk_yokusi)};
+SettingsFields settings_fields(const Settings& s) {
+    return {s.admin_address,
+            s.sender_address,
+            s.smtp_server,
+            s.sender_domain,
+            QString::number(s.interval_minutes),
+            QString::number(s.attempts),
+            QString::number(s.ttl),
+            QString::number(s.stop_after_notices)};
 }
 
-int16& number_setting(SharedState& s, int number_field) {
+int16& number_setting(Settings& s, int number_field) {
     switch (number_field) {
     case 0:
-        return s.chk_interval;
+        return s.interval_minutes;
     case 1:
-        return s.chk_ribenzi;
+        return s.attempts;
     case 2:
-        return s.chk_ttl;
+        return s.ttl;
     default:
-        return s.chk_yokusi;
+        return s.stop_after_notices;
     }
 }
 
-void store_settings_fields(const SettingsFields& fields, SharedState& s) {
-    s.to_mailadd = fields[0];
-    s.from_mailadd = fields[1];
-    s.pop_server = fields[2];
-    s.from_maildomain = fields[3];
+void store_settings_fields(const SettingsFields& fields, Settings& s) {
+    s.admin_address = fields[0];
+    s.sender_address = fields[1];
+    s.smtp_server = fields[2];
+    s.sender_domain = fields[3];
     for (int k = 0; k < 4; ++k) {
         if (std::optional<int16> n = field_to_int16(fields[kFirstNumberField + k]))
             number_setting(s, k) = *n;
     }
 }
 
-bool settings_close(const SettingsFields& fields, SharedState& state, MessageBoxes& boxes,
+bool close_settings(const SettingsFields& fields, Settings& settings, MessageBoxes& boxes,
                     const QString& conf_path) {
     if (!boxes.yes_no(close_question(), close_question_title()))
         return false;
-    store_settings_fields(fields, state);
+    store_settings_fields(fields, settings);
     try {
-        conf_save(state, conf_path);
+        save_settings(settings, conf_path);
     } catch (const FileError& e) {
         boxes.ok(e.text, app_title(), BoxIcon::Critical);
     }

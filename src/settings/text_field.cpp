@@ -19,7 +19,7 @@ void TextFieldGuard::fill(const QString& text) {
 void TextFieldGuard::changed(const QString& text) {
     if (quiet_)
         return;
-    if (std::optional<QString> refusal = file_text_refusal(text, conf_file_name())) {
+    if (std::optional<QString> refusal = file_text_refusal(text, settings_file_name())) {
         boxes_.ok(*refusal, app_title());
         put(accepted_);
         return;

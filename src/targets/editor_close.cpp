@@ -1,19 +1,18 @@
 #include "targets/editor_close.h"
 
 #include "core/app_title.h"
-#include "core/display_texts.h"
 #include "core/file_error.h"
 #include "core/message_box.h"
-#include "core/monitor_display.h"
-#include "core/shared_state.h"
+#include "core/monitor_state.h"
+#include "core/target_list.h"
 #include "targets/target_file.h"
 
-void Form_QueryUnload(SharedState& state, MessageBoxes& boxes, MonitorDisplay& display,
-                      const QString& path) {
+void close_target_editor(TargetList& targets, MonitorState& monitor, MessageBoxes& boxes,
+                         const QString& path) {
     bool saved_or_skipped = true;
     if (boxes.yes_no(QStringLiteral("更新して終了します。"), QStringLiteral("終了判定"))) {
         try {
-            save_target_list(state, path);
+            save_target_list(targets, path);
         } catch (const FileError& e) {
             saved_or_skipped = false;
             boxes.ok(e.text + QStringLiteral("\n\n変更した監視設定はこのまま監視に使われます。"
@@ -24,11 +23,11 @@ void Form_QueryUnload(SharedState& state, MessageBoxes& boxes, MonitorDisplay& d
     }
     if (saved_or_skipped) {
         try {
-            load_target_list(state, path);
+            load_target_list(targets, path);
         } catch (const FileError& e) {
             boxes.ok(e.text + QStringLiteral("\n\n監視設定は読み込み前のまま使われます。"),
                      app_title(), BoxIcon::Critical);
         }
     }
-    display.set_Label3(label3_text(state.dat_count));
+    monitor.set_announced_targets(targets.count);
 }

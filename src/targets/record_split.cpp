@@ -21,33 +21,33 @@ QString between(const QString& text, int from, int to) {
 
 } // namespace
 
-DotPositions serch_dot(const QString& ipaddress) {
-    const int end = static_cast<int>(ipaddress.size()) + 1;
+DotPositions dot_positions(const QString& address) {
+    const int end = static_cast<int>(address.size()) + 1;
     DotPositions p{};
-    p.ipeof = end;
-    p.ip1dot = next_separator(ipaddress, u'.', 0, end);
-    p.ip2dot = next_separator(ipaddress, u'.', p.ip1dot, end);
-    p.ip3dot = next_separator(ipaddress, u'.', p.ip2dot, end);
+    p.end = end;
+    p.first = next_separator(address, u'.', 0, end);
+    p.second = next_separator(address, u'.', p.first, end);
+    p.third = next_separator(address, u'.', p.second, end);
     return p;
 }
 
-KoumokuPositions serch_koumoku(const QString& koumoku) {
-    const int end = static_cast<int>(koumoku.size()) + 1;
-    KoumokuPositions p{};
-    p.mes_3 = end;
-    p.mes_1 = next_separator(koumoku, kDescriptionSeparator, 0, end);
-    p.mes_2 = next_separator(koumoku, kDescriptionSeparator, p.mes_1, end);
+SeparatorPositions separator_positions(const QString& description) {
+    const int end = static_cast<int>(description.size()) + 1;
+    SeparatorPositions p{};
+    p.end = end;
+    p.first = next_separator(description, kDescriptionSeparator, 0, end);
+    p.second = next_separator(description, kDescriptionSeparator, p.first, end);
     return p;
 }
 
-std::array<QString, 4> split_address(const QString& ipaddress) {
-    const DotPositions p = serch_dot(ipaddress);
-    return {between(ipaddress, 0, p.ip1dot), between(ipaddress, p.ip1dot, p.ip2dot),
-            between(ipaddress, p.ip2dot, p.ip3dot), between(ipaddress, p.ip3dot, p.ipeof)};
+std::array<QString, 4> split_address(const QString& address) {
+    const DotPositions p = dot_positions(address);
+    return {between(address, 0, p.first), between(address, p.first, p.second),
+            between(address, p.second, p.third), between(address, p.third, p.end)};
 }
 
-std::array<QString, 3> split_description(const QString& koumoku) {
-    const KoumokuPositions p = serch_koumoku(koumoku);
-    return {between(koumoku, 0, p.mes_1), between(koumoku, p.mes_1, p.mes_2),
-            between(koumoku, p.mes_2, p.mes_3)};
+std::array<QString, 3> split_description(const QString& description) {
+    const SeparatorPositions p = separator_positions(description);
+    return {between(description, 0, p.first), between(description, p.first, p.second),
+            between(description, p.second, p.end)};
 }

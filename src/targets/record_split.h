@@ -8,26 +8,26 @@
 #include <QString>
 #include <array>
 
-// Positions count characters from 1; a missing separator reads ipeof.
+#include "core/target_list.h"
+
+// Positions count characters from 1; a missing separator reads end.
 struct DotPositions {
-    int ip1dot;
-    int ip2dot;
-    int ip3dot;
-    int ipeof; // length + 1
+    int first;
+    int second;
+    int third;
+    int end; // length + 1
 };
-DotPositions serch_dot(const QString& ipaddress);
+DotPositions dot_positions(const QString& address);
 
-struct KoumokuPositions {
-    int mes_1;
-    int mes_2;
-    int mes_3; // length + 1
+struct SeparatorPositions {
+    int first;
+    int second;
+    int end; // length + 1
 };
-KoumokuPositions serch_koumoku(const QString& koumoku);
+SeparatorPositions separator_positions(const QString& description);
 
-inline constexpr QChar kDescriptionSeparator = QChar(0xFF0F); // "／"
-
-// Text1..Text4: the four octets as they stand in the address.
-std::array<QString, 4> split_address(const QString& ipaddress);
-// Text5..Text7: device name, contact number, person in charge; further "／"
+// The four octet boxes: the octets as they stand in the address.
+std::array<QString, 4> split_address(const QString& address);
+// The three description boxes: device name, contact number, person in charge; further "／"
 // stay in the person in charge.
-std::array<QString, 3> split_description(const QString& koumoku);
+std::array<QString, 3> split_description(const QString& description);

@@ -1,10 +1,10 @@
 #include "targets/target_editor.h"
 
-#include "core/shared_state.h"
+#include "core/target_list.h"
 #include "targets/record_split.h"
 
-FlagBox flag_box(int16 valid_flag) {
-    switch (valid_flag) {
+FlagBox flag_box(int16 flag) {
+    switch (flag) {
     case 1:
         return FlagBox::Ticked;
     case 2:
@@ -26,78 +26,75 @@ int16 flag_value(FlagBox box) {
     return 0;
 }
 
-QString del_refusal_text() {
+QString delete_refusal_text() {
     return QStringLiteral("データは最低１つ必要です。") + QChar(u'\r') +
            QStringLiteral("これ以上削除できません。");
 }
 
 bool TargetEditor::has_record() const {
-    return view_cnt_ >= 0 && view_cnt_ < state_.dat_count;
+    return shown_index_ >= 0 && shown_index_ < targets_.count;
 }
 
 RecordBoxes TargetEditor::shown() const {
     RecordBoxes b;
     if (!has_record())
         return b;
-    b.number = QString::number(add16(view_cnt_, 1));
-    b.octets = split_address(state_.ip_add[view_cnt_]);
-    b.parts = split_description(state_.mess[view_cnt_]);
-    b.flag = flag_box(state_.valid_flag[view_cnt_]);
+    const Target& t = targets_.records[shown_index_];
+    b.number = QString::number(add16(shown_index_, 1));
+    b.octets = split_address(t.address);
+    b.parts = split_description(t.description);
+    b.flag = flag_box(t.flag);
     return b;
 }
 
-void TargetEditor::store_view(const RecordBoxes& boxes) {
+void TargetEditor::store_shown(const RecordBoxes& boxes) {
     if (!has_record())
         return;
     const QChar dot = u'.';
     const QChar sep = kDescriptionSeparator;
-    state_.ip_add[view_cnt_] =
+    Target& t = targets_.records[shown_index_];
+    t.address =
         boxes.octets[0] + dot + boxes.octets[1] + dot + boxes.octets[2] + dot + boxes.octets[3];
-    state_.mess[view_cnt_] = boxes.parts[0] + sep + boxes.parts[1] + sep + boxes.parts[2];
-    state_.valid_flag[view_cnt_] = flag_value(boxes.flag);
+    t.description = boxes.parts[0] + sep + boxes.parts[1] + sep + boxes.parts[2];
+    t.flag = flag_value(boxes.flag);
 }
 
-bool TargetEditor::Command1_Click(const RecordBoxes& boxes) {
-    store_view(boxes);
+bool TargetEditor::update_record(const RecordBoxes& boxes) {
+    store_shown(boxes);
     return false;
 }
 
-bool TargetEditor::new_Click(const RecordBoxes& boxes) {
-    if (state_.dat_count > kEditorRecordLimit - 1)
+bool TargetEditor::add_record(const RecordBoxes& boxes) {
+    if (targets_.count > kEditorRecordLimit - 1)
         return false;
-    store_view(boxes); // nothing to store in an empty list
-    state_.dat_count = add16(state_.dat_count, 1);
-    view_cnt_ = add16(state_.dat_count, -1);
-    state_.ip_add[view_cnt_] = QStringLiteral("127.0.0.1");
-    state_.mess[view_cnt_] = QStringLiteral(" ／ ／ ");
-    state_.valid_flag[view_cnt_] = 0;
+    store_shown(boxes); // nothing to store in an empty list
+    targets_.count = add16(targets_.count, 1);
+    shown_index_ = add16(targets_.count, -1);
+    targets_.records[shown_index_] = {QStringLiteral("127.0.0.1"), QStringLiteral(" ／ ／ "), 0};
     return true;
 }
 
-bool TargetEditor::del_Click() {
-    if (state_.dat_count <= 1)
+bool TargetEditor::delete_record() {
+    if (targets_.count <= 1)
         return false;
-    for (int i = view_cnt_; i <= state_.dat_count - 2; ++i) {
-        state_.ip_add[i] = state_.ip_add[i + 1];
-        state_.mess[i] = state_.mess[i + 1];
-        state_.valid_flag[i] = state_.valid_flag[i + 1];
-    }
-    state_.dat_count = add16(state_.dat_count, -1);
-    if (view_cnt_ > 0)
-        view_cnt_ = add16(view_cnt_, -1);
+    for (int i = shown_index_; i <= targets_.count - 2; ++i)
+        targets_.records[i] = targets_.records[i + 1];
+    targets_.count = add16(targets_.count, -1);
+    if (shown_index_ > 0)
+        shown_index_ = add16(shown_index_, -1);
     return true;
 }
 
-bool TargetEditor::up_Click(const RecordBoxes& boxes) {
-    store_view(boxes);
-    if (view_cnt_ < state_.dat_count - 1)
-        view_cnt_ = add16(view_cnt_, 1);
+bool TargetEditor::show_next(const RecordBoxes& boxes) {
+    store_shown(boxes);
+    if (shown_index_ < targets_.count - 1)
+        shown_index_ = add16(shown_index_, 1);
     return true;
 }
 
-bool TargetEditor::down_Click(const RecordBoxes& boxes) {
-    store_view(boxes);
-    if (view_cnt_ > 0)
-        view_cnt_ = add16(view_cnt_, -1);
+bool TargetEditor::show_previous(const RecordBoxes& boxes) {
+    store_shown(boxes);
+    if (shown_index_ > 0)
+        shown_index_ = add16(shown_index_, -1);
     return true;
 }

@@ -5,43 +5,32 @@
 
 #include "core/line_file.h"
 #include "core/safe_save.h"
-#include "core/shared_state.h"
+#include "core/target_list.h"
 
-namespace {
-struct Record {
-    QString ip_add;
-    QString mess;
-    int16 valid_flag;
-};
-} // namespace
-
-void load_target_list(SharedState& state, const QString& path) {
+void load_target_list(TargetList& targets, const QString& path) {
     FieldScanner in(read_whole_file(path), QFileInfo(path).fileName());
-    std::vector<Record> records;
+    std::vector<Target> records;
     while (!in.at_end()) {
         if (records.size() >= static_cast<size_t>(kTargetSlots))
             in.fail(QStringLiteral("レコードが多すぎます（最大 %1 件）。").arg(kTargetSlots),
                     in.line());
-        Record r;
-        r.ip_add = in.read_text();
-        r.mess = in.read_text();
-        r.valid_flag = in.read_number();
-        records.push_back(std::move(r));
+        Target t;
+        t.address = in.read_text();
+        t.description = in.read_text();
+        t.flag = in.read_number();
+        records.push_back(std::move(t));
     }
-    for (size_t i = 0; i < records.size(); ++i) {
-        state.ip_add[i] = std::move(records[i].ip_add);
-        state.mess[i] = std::move(records[i].mess);
-        state.valid_flag[i] = records[i].valid_flag;
-    }
-    state.dat_count = to_int16(static_cast<long long>(records.size()));
+    for (size_t i = 0; i < records.size(); ++i)
+        targets.records[i] = std::move(records[i]);
+    targets.count = to_int16(static_cast<long long>(records.size()));
 }
 
-void save_target_list(const SharedState& state, const QString& path) {
+void save_target_list(const TargetList& targets, const QString& path) {
     LineWriter out;
-    for (int i = 0; i < state.dat_count; ++i) {
-        out.text(state.ip_add[i]);
-        out.text(state.mess[i]);
-        out.number(state.valid_flag[i]);
+    for (int i = 0; i < targets.count; ++i) {
+        out.text(targets.records[i].address);
+        out.text(targets.records[i].description);
+        out.number(targets.records[i].flag);
     }
     save_file_safely(path, out.bytes(QFileInfo(path).fileName()));
 }

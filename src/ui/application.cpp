@@ -2,59 +2,69 @@
 
 #include "core/delivery_stop.h"
 #include "core/shared_state.h"
+#include "settings/conf_file.h"
+#include "targets/target_file.h"
 #include "ui/settings_window.h"
 #include "ui/target_editor_window.h"
 
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
-      cycle_(s_.state, *main_, s_.engine, s_.mail) {
+      cycle_(s_.state, s_.engine, s_.mail) {
     main_->on_Timer1 = [this] { Timer1_Timer(); };
     main_->on_Command2 = [this] { Command2_Click(); };
     main_->on_Command3 = [this] { Command3_Click(); };
     main_->on_Command4 = [this] { Command4_Click(); };
-    kankyo_.make = [this] { return new SettingsWindow(s_.state, s_.boxes, s_.files.conf); };
-    kansi_.make = [this] {
-        return new TargetEditorWindow(s_.state, s_.boxes, *main_, s_.files.targets);
+    settings_window_.make = [this] {
+        return new SettingsWindow(s_.state.settings, s_.boxes, s_.files.conf);
+    };
+    target_editor_.make = [this] {
+        return new TargetEditorWindow(s_.state.targets, s_.state.monitor, s_.boxes,
+                                      s_.files.targets);
     };
 }
 
 Application::~Application() {
     // The secondary windows go without their close questions.
-    delete kankyo_.current();
-    delete kansi_.current();
+    delete settings_window_.current();
+    delete target_editor_.current();
 }
 
 bool Application::start() {
+    const WorkingFiles files = s_.files;
+    const StartupSteps steps{
+        s_.first_copy, s_.echo_right,
+        [files](Settings& settings) { load_settings(settings, files.conf); },
+        [files](TargetList& targets) { load_target_list(targets, files.targets); }};
     // The minute count starts once start-up is done: its message boxes run
-    // event loops of their own, and no tick may be handled before the files
+    // event loops of their own, and no minute may be handled before the files
     // are read.
-    if (!Form_Load(s_.state, *main_, s_.boxes, s_.first_copy, s_.files, s_.echo_right))
+    if (!start_monitor(s_.state, s_.boxes, steps))
         return false;
     main_->Timer1->start();
     return true;
 }
 
 void Application::Timer1_Timer() {
-    cycle_.Timer1_Timer();
+    cycle_.minute_passed();
 }
 
 void Application::Command2_Click() {
-    // A release belongs between sweeps. The mail boxes are modal, so a click
-    // cannot normally reach the window during a sweep; should one get through
-    // anyway, the sweep's own decision stands.
-    if (cycle_.sweeping())
+    // A release belongs between checks. The mail boxes are modal, so a click
+    // cannot normally reach the window during a check; should one get through
+    // anyway, the check's own decision stands.
+    if (cycle_.checking())
         return;
-    ::Command2_Click(s_.state, *main_);
+    release_delivery_stop(s_.state.monitor);
 }
 
 void Application::Command3_Click() {
-    if (main_->Command2_enabled())
+    if (s_.state.monitor.delivery_stopped())
         return; // locked while mail delivery is stopped
-    kankyo_.open();
+    settings_window_.open();
 }
 
 void Application::Command4_Click() {
-    if (main_->Command2_enabled())
+    if (s_.state.monitor.delivery_stopped())
         return;
-    kansi_.open();
+    target_editor_.open();
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include <QString>
+
 #include "core/monitoring_cycle.h"
 #include "core/startup.h"
 #include "ui/main_window.h"
@@ -16,13 +18,22 @@ class MessageBoxes;
 class EchoEngine;
 class NoticeSender;
 
+// The two files, in the working directory unless a test says otherwise.
+struct WorkingFiles {
+    QString conf = QStringLiteral("conf.ini");
+    QString targets = QStringLiteral("kanshi.ini");
+};
+
+// Whether the program may send ICMP echo; the operator's explanation when not.
+using EchoRightCheck = std::function<std::optional<QString>()>;
+
 struct Services {
     SharedState& state;
     MessageBoxes& boxes;
     EchoEngine& engine;
     NoticeSender& mail;
     std::function<bool()> first_copy; // the single-instance check
-    StartupFiles files;               // conf.ini and kanshi.ini, in the working directory
+    WorkingFiles files;               // conf.ini and kanshi.ini
     EchoRightCheck echo_right = {};   // whether echo can be sent at all
 };
 
@@ -36,8 +47,9 @@ class Application {
 
     MainWindow& main_window() { return *main_; }
     const Services& services() const { return s_; }
-    SingleWindow& settings_window() { return kankyo_; }
-    SingleWindow& target_editor() { return kansi_; }
+    SingleWindow& settings_window() { return settings_window_; }
+    SingleWindow& target_editor() { return target_editor_; }
+    bool checking() const { return cycle_.checking(); }
 
     // The handlers of the main window's timer and commands.
     void Timer1_Timer();
@@ -48,7 +60,7 @@ class Application {
   private:
     Services s_;
     std::unique_ptr<MainWindow> main_;
-    SingleWindow kankyo_;
-    SingleWindow kansi_;
+    SingleWindow settings_window_;
+    SingleWindow target_editor_;
     MonitoringCycle cycle_;
 };

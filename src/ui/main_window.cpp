@@ -5,6 +5,7 @@
 #include <QPalette>
 
 #include "core/app_title.h"
+#include "core/display_texts.h"
 #include "core/shared_state.h"
 #include "ui/controls.h"
 #include "ui/program_end.h"
@@ -89,6 +90,35 @@ MainWindow::MainWindow(SharedState& state) : state_(state) {
 
     setAutoFillBackground(true);
     show_normal();
+    listener_ = state_.monitor.listen([this](MonitorField field) { show_field(field); });
+}
+
+MainWindow::~MainWindow() {
+    state_.monitor.unlisten(listener_);
+}
+
+void MainWindow::show_field(MonitorField field) {
+    const MonitorState& m = state_.monitor;
+    switch (field) {
+    case MonitorField::ElapsedMinutes:
+        Label6->setText(QString::number(m.elapsed_minutes()));
+        break;
+    case MonitorField::IntervalInUse:
+        Label7->setText(QString::number(m.interval_in_use()));
+        break;
+    case MonitorField::NoticesInARow:
+        Yokusi_view->setText(notices_in_a_row_text(m.notices_in_a_row()));
+        break;
+    case MonitorField::DeliveryStopped:
+        if (m.delivery_stopped())
+            show_stopped();
+        else
+            show_normal();
+        break;
+    case MonitorField::AnnouncedTargets:
+        Label3->setText(monitored_targets_text(m.announced_targets()));
+        break;
+    }
 }
 
 void MainWindow::set_background(const QColor& color) {
@@ -116,7 +146,9 @@ void MainWindow::Command1_Click() {
 }
 
 void MainWindow::Command3_GotFocus() {
-    set_Label7(QString::number(state_.chk_interval));
+    // A new interval from the settings window takes effect here, when the
+    // operator comes back to the main window.
+    state_.monitor.set_interval_in_use(state_.settings.interval_minutes);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

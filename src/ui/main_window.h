@@ -1,7 +1,8 @@
 #pragma once
-// The main window "Pelmora": the labels that show and hold the monitoring
-// state, the four commands and the one-minute timer. Behaviour lives in the
-// handlers given by the application; the window only shows and forwards.
+// The main window "Pelmora": the labels that show the monitoring state, the
+// four commands and the one-minute timer. The state lives in MonitorState; the
+// window listens to it and shows each change as it happens. Behaviour lives in
+// the handlers given by the application; the window only shows and forwards.
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -9,25 +10,18 @@
 #include <QWidget>
 #include <functional>
 
-#include "core/monitor_display.h"
+#include "core/monitor_state.h"
 
 struct SharedState;
 
-class MainWindow : public QWidget, public MonitorDisplay {
+class MainWindow : public QWidget {
     Q_OBJECT
   public:
     explicit MainWindow(SharedState& state);
+    ~MainWindow() override;
 
-    // MonitorDisplay: the controls are the state.
-    QString Label6_text() const override { return Label6->text(); }
-    void set_Label6(const QString& text) override { Label6->setText(text); }
-    QString Label7_text() const override { return Label7->text(); }
-    void set_Label7(const QString& text) override { Label7->setText(text); }
-    void set_Yokusi_view(const QString& text) override { Yokusi_view->setText(text); }
-    void set_Label3(const QString& text) override { Label3->setText(text); }
-    bool Command2_enabled() const override { return Command2->isEnabled(); }
-    void show_stopped() override;
-    void show_normal() override;
+    // Whether the stop display is on: red, 停止解除 enabled, the other two locked.
+    bool shows_delivery_stop() const { return Command2->isEnabled(); }
 
     // Handlers the application plugs in.
     std::function<void()> on_Timer1;
@@ -58,7 +52,11 @@ class MainWindow : public QWidget, public MonitorDisplay {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void show_field(MonitorField field);
+    void show_stopped();
+    void show_normal();
     void set_background(const QColor& color);
 
     SharedState& state_;
+    int listener_ = 0;
 };

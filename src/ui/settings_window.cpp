@@ -5,8 +5,8 @@
 #include "ui/controls.h"
 #include "ui/program_end.h"
 
-SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString conf_path)
-    : state_(state), boxes_(boxes), conf_path_(std::move(conf_path)) {
+SettingsWindow::SettingsWindow(Settings& settings, MessageBoxes& boxes, QString conf_path)
+    : settings_(settings), boxes_(boxes), conf_path_(std::move(conf_path)) {
     setObjectName(QStringLiteral("kankyo"));
     setWindowTitle(QStringLiteral("環境設定"));
     setFixedSize(313, 300);
@@ -46,7 +46,7 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString 
         QLineEdit* t = text_[kFirstNumberField + k];
         number_check_[k].emplace(boxes_, [t](const QString& s) { t->setText(s); });
         connect(t, &QLineEdit::textChanged, this, [this, k](const QString& s) {
-            number_check_[k]->changed(s, number_setting(state_, k));
+            number_check_[k]->changed(s, number_setting(settings_, k));
         });
     }
     connect(Command1, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
@@ -55,7 +55,7 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString 
 }
 
 void SettingsWindow::Form_Load() {
-    const SettingsFields values = settings_fields(state_);
+    const SettingsFields values = settings_fields(settings_);
     for (int k = 0; k < 4; ++k)
         text_guard_[k]->fill(values[k]);
     // Each number runs its range check; one outside 1..255 is reported here.
@@ -71,7 +71,7 @@ SettingsFields SettingsWindow::fields() const {
 }
 
 void SettingsWindow::Form_QueryUnload() {
-    settings_close(fields(), state_, boxes_, conf_path_);
+    close_settings(fields(), settings_, boxes_, conf_path_);
 }
 
 void SettingsWindow::closeEvent(QCloseEvent* event) {

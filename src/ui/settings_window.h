@@ -13,14 +13,14 @@
 #include "settings/settings_form.h"
 #include "settings/text_field.h"
 
-struct SharedState;
+struct Settings;
 class MessageBoxes;
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
   public:
     // conf_path: where a confirmed close writes the settings.
-    SettingsWindow(SharedState& state, MessageBoxes& boxes, QString conf_path);
+    SettingsWindow(Settings& settings, MessageBoxes& boxes, QString conf_path);
 
     void Command1_Click() { close(); }
 
@@ -50,7 +50,7 @@ class SettingsWindow : public QWidget {
     void Form_QueryUnload();
     SettingsFields fields() const;
 
-    SharedState& state_;
+    Settings& settings_;
     MessageBoxes& boxes_;
     QString conf_path_;
     std::array<QLineEdit*, 8> text_{};

@@ -31,9 +31,9 @@ QLabel* dot(QWidget* parent, const char* name, QRect where) {
 
 } // namespace
 
-TargetEditorWindow::TargetEditorWindow(SharedState& state, MessageBoxes& boxes,
-                                       MonitorDisplay& display, const QString& targets_path)
-    : state_(state), boxes_(boxes), display_(display), path_(targets_path), editor_(state) {
+TargetEditorWindow::TargetEditorWindow(TargetList& targets, MonitorState& monitor,
+                                       MessageBoxes& boxes, const QString& targets_path)
+    : targets_(targets), monitor_(monitor), boxes_(boxes), path_(targets_path), editor_(targets) {
     setObjectName(QStringLiteral("kansi"));
     setWindowTitle(QStringLiteral("監視設定"));
     setFixedSize(twips(7410), twips(2910));
@@ -220,29 +220,29 @@ void TargetEditorWindow::description_changed(int box) {
 }
 
 void TargetEditorWindow::Command1_Click() {
-    if (editor_.Command1_Click(boxes_now()))
+    if (editor_.update_record(boxes_now()))
         view();
 }
 
 void TargetEditorWindow::new_Click() {
-    if (editor_.new_Click(boxes_now()))
+    if (editor_.add_record(boxes_now()))
         view();
 }
 
 void TargetEditorWindow::del_Click() {
-    if (editor_.del_Click())
+    if (editor_.delete_record())
         view();
     else
-        boxes_.ok(del_refusal_text(), app_title());
+        boxes_.ok(delete_refusal_text(), app_title());
 }
 
 void TargetEditorWindow::up_Click() {
-    if (editor_.up_Click(boxes_now()))
+    if (editor_.show_next(boxes_now()))
         view();
 }
 
 void TargetEditorWindow::down_Click() {
-    if (editor_.down_Click(boxes_now()))
+    if (editor_.show_previous(boxes_now()))
         view();
 }
 
@@ -253,7 +253,7 @@ void TargetEditorWindow::closeEvent(QCloseEvent* event) {
     }
     if (!program_ending()) {
         closing_ = true;
-        Form_QueryUnload(state_, boxes_, display_, path_);
+        close_target_editor(targets_, monitor_, boxes_, path_);
         closing_ = false;
     }
     event->accept();

@@ -13,19 +13,19 @@
 
 #include "targets/target_editor.h"
 
-struct SharedState;
+struct TargetList;
+class MonitorState;
 class MessageBoxes;
-class MonitorDisplay;
 
 class TargetEditorWindow : public QWidget {
     Q_OBJECT
   public:
     // targets_path: kanshi.ini, written on a confirmed close and read back on
-    // every close. display: the main window, whose Label3 shows the count.
-    TargetEditorWindow(SharedState& state, MessageBoxes& boxes, MonitorDisplay& display,
+    // every close. monitor: announces the count when the editor closes.
+    TargetEditorWindow(TargetList& targets, MonitorState& monitor, MessageBoxes& boxes,
                        const QString& targets_path);
 
-    int16 view_cnt() const { return editor_.view_cnt(); }
+    int16 shown_index() const { return editor_.shown_index(); }
 
     // The handlers of the buttons.
     void Command1_Click();
@@ -70,7 +70,7 @@ class TargetEditorWindow : public QWidget {
     void build();
     void wire();
 
-    // Shows the record view_cnt. With report, a stored octet that fails its
+    // Shows the current record. With report, a stored octet that fails its
     // check is reported once; the boxes already show the stored record, so
     // there is nothing to undo.
     void view(bool report = true);
@@ -81,9 +81,9 @@ class TargetEditorWindow : public QWidget {
     void octet_changed(int box);       // Text1_Change .. Text4_Change
     void description_changed(int box); // Text5 .. Text7
 
-    SharedState& state_;
+    TargetList& targets_;
+    MonitorState& monitor_;
     MessageBoxes& boxes_;
-    MonitorDisplay& display_;
     QString path_;
     TargetEditor editor_;
 

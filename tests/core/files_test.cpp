@@ -37,36 +37,36 @@ TEST(TargetFile, TheRouterExampleRoundTripsByteForByte) {
     TempWorkDir dir;
     dir.write("kanshi.ini", kRouter39);
     SharedState s;
-    load_target_list(s, dir.path("kanshi.ini"));
-    ASSERT_EQ(s.dat_count, 1);
-    EXPECT_EQ(s.ip_add[0], "192.168.1.1");
-    EXPECT_EQ(s.mess[0], QStringLiteral("Router／0000／Admin"));
-    EXPECT_EQ(s.valid_flag[0], 0);
-    save_target_list(s, dir.path("out.ini"));
+    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_EQ(s.targets.count, 1);
+    EXPECT_EQ(s.targets.records[0].address, "192.168.1.1");
+    EXPECT_EQ(s.targets.records[0].description, QStringLiteral("Router／0000／Admin"));
+    EXPECT_EQ(s.targets.records[0].flag, 0);
+    save_target_list(s.targets, dir.path("out.ini"));
     EXPECT_EQ(dir.read("out.ini"), kRouter39);
 }
 
 TEST(TargetFile, EmptyFileAndTheLimitOf1001Records) {
     TempWorkDir dir;
     SharedState s;
-    s.dat_count = 7;
+    s.targets.count = 7;
     dir.write("kanshi.ini", "");
-    load_target_list(s, dir.path("kanshi.ini"));
-    EXPECT_EQ(s.dat_count, 0);
+    load_target_list(s.targets, dir.path("kanshi.ini"));
+    EXPECT_EQ(s.targets.count, 0);
 
     dir.write("kanshi.ini", records(1001));
-    load_target_list(s, dir.path("kanshi.ini"));
-    EXPECT_EQ(s.dat_count, 1001);
-    EXPECT_EQ(s.ip_add[1000], "10.0.3.232");
+    load_target_list(s.targets, dir.path("kanshi.ini"));
+    EXPECT_EQ(s.targets.count, 1001);
+    EXPECT_EQ(s.targets.records[1000].address, "10.0.3.232");
 
     dir.write("kanshi.ini", records(1002));
     try {
-        load_target_list(s, dir.path("kanshi.ini"));
+        load_target_list(s.targets, dir.path("kanshi.ini"));
         FAIL() << "a 1002nd record must fail";
     } catch (const FileError& e) {
         EXPECT_TRUE(e.text.contains(QStringLiteral("3004 行目"))) << e.text.toStdString();
     }
-    EXPECT_EQ(s.dat_count, 1001); // a failed load leaves the table alone
+    EXPECT_EQ(s.targets.count, 1001); // a failed load leaves the table alone
 }
 
 TEST(TargetFile, ShortRecordsAndATrailingEmptyLineFail) {
@@ -75,28 +75,28 @@ TEST(TargetFile, ShortRecordsAndATrailingEmptyLineFail) {
     for (const QByteArray& bad :
          {records(2) + "\r\n", records(1) + "10.0.0.9\r\nX\r\n", QByteArray("a")}) {
         dir.write("kanshi.ini", bad);
-        EXPECT_THROW(load_target_list(s, dir.path("kanshi.ini")), FileError);
+        EXPECT_THROW(load_target_list(s.targets, dir.path("kanshi.ini")), FileError);
     }
-    EXPECT_THROW(load_target_list(s, dir.path("missing.ini")), FileError);
+    EXPECT_THROW(load_target_list(s.targets, dir.path("missing.ini")), FileError);
 }
 
 TEST(TargetFile, DescriptionWithACommaSurvivesSaveAndLoad) {
     TempWorkDir dir;
     SharedState s;
-    s.dat_count = 2;
-    s.ip_add[0] = "10.0.0.1";
-    s.mess[0] = QStringLiteral("Core, rack 2／0000／Admin");
-    s.valid_flag[0] = 1;
-    s.ip_add[1] = "10.0.0.2";
-    s.mess[1] = QStringLiteral("Edge／1111／Ops");
-    s.ip_add[2] = "stale"; // not part of the list
-    save_target_list(s, dir.path("kanshi.ini"));
+    s.targets.count = 2;
+    s.targets.records[0].address = "10.0.0.1";
+    s.targets.records[0].description = QStringLiteral("Core, rack 2／0000／Admin");
+    s.targets.records[0].flag = 1;
+    s.targets.records[1].address = "10.0.0.2";
+    s.targets.records[1].description = QStringLiteral("Edge／1111／Ops");
+    s.targets.records[2].address = "stale"; // not part of the list
+    save_target_list(s.targets, dir.path("kanshi.ini"));
     SharedState back;
-    load_target_list(back, dir.path("kanshi.ini"));
-    ASSERT_EQ(back.dat_count, 2);
-    EXPECT_EQ(back.mess[0], s.mess[0]);
-    EXPECT_EQ(back.valid_flag[0], 1);
-    EXPECT_EQ(back.ip_add[1], "10.0.0.2");
+    load_target_list(back.targets, dir.path("kanshi.ini"));
+    ASSERT_EQ(back.targets.count, 2);
+    EXPECT_EQ(back.targets.records[0].description, s.targets.records[0].description);
+    EXPECT_EQ(back.targets.records[0].flag, 1);
+    EXPECT_EQ(back.targets.records[1].address, "10.0.0.2");
     EXPECT_FALSE(dir.read("kanshi.ini").contains("stale"));
 }
 
@@ -106,16 +106,16 @@ TEST(ConfFile, ReadsEightValuesAndWritesTheCanonicalLayout) {
     dir.write("conf.ini",
               "to@x\r\n\"from@x\" \r\nsmtp.x:587\r\n\r\n5\r\n3\r\n-1\r\nword\r\nextra\r\n");
     SharedState s;
-    conf_load(s, dir.path("conf.ini"));
-    EXPECT_EQ(s.to_mailadd, "to@x");
-    EXPECT_EQ(s.from_mailadd, "from@x");
-    EXPECT_EQ(s.pop_server, "smtp.x:587");
-    EXPECT_EQ(s.from_maildomain, "");
-    EXPECT_EQ(s.chk_interval, 5);
-    EXPECT_EQ(s.chk_ribenzi, 3);
-    EXPECT_EQ(s.chk_ttl, -1);
-    EXPECT_EQ(s.chk_yokusi, 0);
-    conf_save(s, dir.path("conf.ini"));
+    load_settings(s.settings, dir.path("conf.ini"));
+    EXPECT_EQ(s.settings.admin_address, "to@x");
+    EXPECT_EQ(s.settings.sender_address, "from@x");
+    EXPECT_EQ(s.settings.smtp_server, "smtp.x:587");
+    EXPECT_EQ(s.settings.sender_domain, "");
+    EXPECT_EQ(s.settings.interval_minutes, 5);
+    EXPECT_EQ(s.settings.attempts, 3);
+    EXPECT_EQ(s.settings.ttl, -1);
+    EXPECT_EQ(s.settings.stop_after_notices, 0);
+    save_settings(s.settings, dir.path("conf.ini"));
     EXPECT_EQ(dir.read("conf.ini"),
               QByteArray("to@x\r\nfrom@x\r\nsmtp.x:587\r\n\r\n 5 \r\n 3 \r\n-1 \r\n 0 \r\n"));
 }
@@ -123,18 +123,18 @@ TEST(ConfFile, ReadsEightValuesAndWritesTheCanonicalLayout) {
 TEST(ConfFile, SevenValuesOrA17BitNumberFailAndChangeNothing) {
     TempWorkDir dir;
     SharedState s;
-    s.to_mailadd = "before";
+    s.settings.admin_address = "before";
     dir.write("conf.ini", "a\r\nb\r\nc\r\nd\r\n 5 \r\n 3 \r\n 64 \r\n");
-    EXPECT_THROW(conf_load(s, dir.path("conf.ini")), FileError);
+    EXPECT_THROW(load_settings(s.settings, dir.path("conf.ini")), FileError);
     dir.write("conf.ini", "a\r\nb\r\nc\r\nd\r\n 40000 \r\n 3 \r\n 64 \r\n 3 \r\n");
-    EXPECT_THROW(conf_load(s, dir.path("conf.ini")), FileError);
-    EXPECT_EQ(s.to_mailadd, "before");
+    EXPECT_THROW(load_settings(s.settings, dir.path("conf.ini")), FileError);
+    EXPECT_EQ(s.settings.admin_address, "before");
 }
 
 TEST(SafeSave, AFailedSaveKeepsTheOldFile) {
     TempWorkDir dir;
     SharedState s;
-    s.to_mailadd = "new@x";
+    s.settings.admin_address = "new@x";
     const QByteArray old = "old\r\nold\r\nold\r\nold\r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n";
     dir.write("conf.ini", old);
 
@@ -143,7 +143,7 @@ TEST(SafeSave, AFailedSaveKeepsTheOldFile) {
     {
         AsUnprivileged nobody;
         try {
-            conf_save(s, dir.path("conf.ini"));
+            save_settings(s.settings, dir.path("conf.ini"));
             FAIL() << "saving into a read-only directory must fail";
         } catch (const FileError& e) {
             EXPECT_TRUE(e.text.contains("conf.ini")) << e.text.toStdString();
@@ -154,10 +154,10 @@ TEST(SafeSave, AFailedSaveKeepsTheOldFile) {
 
     // a file the operator made read-only is not replaced either, by anyone
     ::chmod(QFile::encodeName(dir.path("conf.ini")).constData(), 0444);
-    EXPECT_THROW(conf_save(s, dir.path("conf.ini")), FileError);
+    EXPECT_THROW(save_settings(s.settings, dir.path("conf.ini")), FileError);
     {
         AsUnprivileged nobody;
-        EXPECT_THROW(conf_save(s, dir.path("conf.ini")), FileError);
+        EXPECT_THROW(save_settings(s.settings, dir.path("conf.ini")), FileError);
     }
     EXPECT_EQ(dir.read("conf.ini"), old);
     EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files).size(), 1); // no temporary left behind
@@ -168,7 +168,7 @@ TEST(SafeSave, KeepsTheFileModeAndReplacesTheContent) {
     dir.write("kanshi.ini", "old");
     ::chmod(QFile::encodeName(dir.path("kanshi.ini")).constData(), 0640);
     SharedState s;
-    save_target_list(s, dir.path("kanshi.ini"));
+    save_target_list(s.targets, dir.path("kanshi.ini"));
     EXPECT_EQ(dir.read("kanshi.ini"), QByteArray());
     struct stat st {};
     ::stat(QFile::encodeName(dir.path("kanshi.ini")).constData(), &st);

@@ -10,7 +10,7 @@ enum class Event { Clean, Failing, Release };
 
 struct Row {
     const char* name;
-    int16 chk_yokusi;
+    int16 stop_after;
     int16 cnt_before;
     int16 fukkyu_before;
     bool stopped_before;
@@ -45,11 +45,11 @@ class DecisionTable : public testing::TestWithParam<Row> {};
 
 TEST_P(DecisionTable, NoticeAndNextState) {
     const Row& row = GetParam();
-    SweepRig rig(3, row.chk_yokusi);
-    rig.state.chk_yokusi_cnt = row.cnt_before;
-    rig.state.fukkyu_cnt = row.fukkyu_before;
-    rig.display.stopped = row.stopped_before;
-    rig.display.Label6 = QStringLiteral("4");
+    SweepRig rig(3, row.stop_after);
+    rig.state.monitor.set_notices_in_a_row(row.cnt_before);
+    rig.state.monitor.set_delivery_stopped(row.stopped_before);
+    rig.state.monitor.clean_checks_while_stopped = row.fukkyu_before;
+    rig.state.monitor.set_elapsed_minutes(4);
 
     switch (row.event) {
     case Event::Clean:
@@ -59,19 +59,18 @@ TEST_P(DecisionTable, NoticeAndNextState) {
         rig.failing_sweep();
         break;
     case Event::Release:
-        Command2_Click(rig.state, rig.display);
+        release_delivery_stop(rig.state.monitor);
         break;
     }
 
     if (row.subject) {
         ASSERT_EQ(rig.notices(), 1u);
         EXPECT_EQ(rig.last_subject(), QString::fromUtf8(row.subject));
-        EXPECT_EQ(rig.state.mail_title, QString::fromUtf8(row.subject));
     } else {
         EXPECT_EQ(rig.notices(), 0u);
     }
-    EXPECT_EQ(rig.state.chk_yokusi_cnt, row.cnt_after);
-    EXPECT_EQ(rig.state.fukkyu_cnt, row.fukkyu_after);
+    EXPECT_EQ(rig.state.monitor.notices_in_a_row(), row.cnt_after);
+    EXPECT_EQ(rig.state.monitor.clean_checks_while_stopped, row.fukkyu_after);
     EXPECT_EQ(rig.display.stopped, row.stopped_after);
     if (row.cnt_after != row.cnt_before) {
         EXPECT_EQ(rig.display.Yokusi_view, QStringLiteral("連続配信回数：%1").arg(row.cnt_after));
@@ -106,24 +105,24 @@ TEST(DeliveryStop, StopValueZeroNeverNotifiesNorStops) {
     rig.failing_sweep();
     EXPECT_EQ(rig.notices(), 0u);
     EXPECT_FALSE(rig.display.stopped);
-    EXPECT_EQ(rig.state.chk_yokusi_cnt, 0);
+    EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 0);
 }
 
 TEST(DeliveryStop, LoweredStopValueWhileAlertingSilencesUntilClean) {
     SweepRig rig(3, 5);
     rig.failing_sweep();
     rig.failing_sweep();
-    rig.state.chk_yokusi = 2; // the settings window closed with Yes meanwhile
+    rig.state.settings.stop_after_notices = 2; // the settings window closed with Yes meanwhile
     rig.failing_sweep();
     rig.failing_sweep();
     EXPECT_EQ(rig.notices(), 2u);
     EXPECT_FALSE(rig.display.stopped);
-    EXPECT_EQ(rig.state.chk_yokusi_cnt, 2);
+    EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 2);
 
     rig.clean_sweep();
     ASSERT_EQ(rig.notices(), 3u);
     EXPECT_EQ(rig.last_subject(), "Network障害連絡（復旧）");
-    EXPECT_EQ(rig.state.chk_yokusi_cnt, 0);
+    EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 0);
 }
 
 TEST(DeliveryStop, AutomaticRecoveryNeedsThreeCleanSweepsInARow) {
@@ -144,8 +143,8 @@ TEST(DeliveryStop, AutomaticRecoveryNeedsThreeCleanSweepsInARow) {
     ASSERT_EQ(rig.notices(), before + 1);
     EXPECT_EQ(rig.last_subject(), "Network障害連絡（監視自動復旧）");
     EXPECT_FALSE(rig.display.stopped);
-    EXPECT_EQ(rig.state.chk_yokusi_cnt, 0);
-    EXPECT_EQ(rig.state.fukkyu_cnt, 0);
+    EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 0);
+    EXPECT_EQ(rig.state.monitor.clean_checks_while_stopped, 0);
     EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
 }
 
@@ -155,9 +154,9 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
     rig.failing_sweep();
     ASSERT_TRUE(rig.display.stopped);
     rig.clean_sweep(); // fukkyu_cnt 1
-    Command2_Click(rig.state, rig.display);
+    release_delivery_stop(rig.state.monitor);
     EXPECT_FALSE(rig.display.stopped);
-    EXPECT_EQ(rig.state.fukkyu_cnt, 0);
+    EXPECT_EQ(rig.state.monitor.clean_checks_while_stopped, 0);
     EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
 
     const size_t before = rig.notices();

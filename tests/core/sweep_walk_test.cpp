@@ -8,13 +8,14 @@ namespace {
 
 TEST(SweepWalk, OneCallWithEveryRecordAndTheStoredSettings) {
     SweepRig rig(4);
-    rig.state.valid_flag[0] = 1;
-    rig.state.valid_flag[1] = 2;
-    rig.state.valid_flag[2] = -1;
-    rig.state.valid_flag[3] = 0;
-    rig.state.ip_add[5] = QStringLiteral("10.9.9.9"); // beyond dat_count: not a target
-    rig.state.chk_ribenzi = 0;
-    rig.state.chk_ttl = 255;
+    rig.state.targets.records[0].flag = 1;
+    rig.state.targets.records[1].flag = 2;
+    rig.state.targets.records[2].flag = -1;
+    rig.state.targets.records[3].flag = 0;
+    rig.state.targets.records[5].address =
+        QStringLiteral("10.9.9.9"); // beyond dat_count: not a target
+    rig.state.settings.attempts = 0;
+    rig.state.settings.ttl = 255;
     rig.clean_sweep();
 
     ASSERT_EQ(rig.engine.calls.size(), 1u);
@@ -31,17 +32,19 @@ TEST(SweepWalk, OneCallWithEveryRecordAndTheStoredSettings) {
 
 TEST(SweepWalk, DisabledTargetNeverFailsEvenIfTheEngineSaysSo) {
     SweepRig rig(2);
-    rig.state.valid_flag[1] = 1;
+    rig.state.targets.records[1].flag = 1;
     rig.engine.reachable = [](int, const std::string&) { return false; };
-    const SweepFailures f = walk_targets(rig.state, rig.engine);
+    const CheckFailures f = probe_targets(rig.state.targets, rig.state.settings.attempts,
+                                          rig.state.settings.ttl, rig.engine);
     EXPECT_EQ(f.count, 1);
-    EXPECT_EQ(f.report, QStringLiteral("＜1件目＞") + rig.state.mess[0] + u'\r');
+    EXPECT_EQ(f.report,
+              QStringLiteral("＜1件目＞") + rig.state.targets.records[0].description + u'\r');
 }
 
 TEST(SweepWalk, FailureLinesAreNumberedByFailureNotByIndex) {
     SweepRig rig(3, 3);
     rig.down = {0, 2};
-    icmp_chk(rig.state, rig.display, rig.engine, rig.mail);
+    run_check(rig.state, rig.engine, rig.mail);
 
     ASSERT_EQ(rig.notices(), 1u);
     const SentNotice& n = rig.mail.sent[0];
@@ -61,22 +64,25 @@ TEST(SweepWalk, MissingOutcomeCountsAsNoAnswer) {
         }
     } engine;
     SweepRig rig(2);
-    const SweepFailures f = walk_targets(rig.state, engine);
+    const CheckFailures f = probe_targets(rig.state.targets, rig.state.settings.attempts,
+                                          rig.state.settings.ttl, engine);
     EXPECT_EQ(f.count, 1);
-    EXPECT_TRUE(f.report.contains(rig.state.mess[1]));
+    EXPECT_TRUE(f.report.contains(rig.state.targets.records[1].description));
 }
 
 TEST(SweepWalk, FullTableOfFailuresIsCountedInSixteenBits) {
     SweepRig rig(kTargetSlots);
     rig.engine.reachable = [](int, const std::string&) { return false; };
-    const SweepFailures f = walk_targets(rig.state, rig.engine);
+    const CheckFailures f = probe_targets(rig.state.targets, rig.state.settings.attempts,
+                                          rig.state.settings.ttl, rig.engine);
     EXPECT_EQ(f.count, 1001);
-    EXPECT_TRUE(f.report.endsWith(QStringLiteral("＜1001件目＞") + rig.state.mess[1000] + u'\r'));
+    EXPECT_TRUE(f.report.endsWith(QStringLiteral("＜1001件目＞") +
+                                  rig.state.targets.records[1000].description + u'\r'));
 }
 
 TEST(NoticeTexts, RecoveryBodyCharacterForCharacter) {
     SweepRig rig(3, 3);
-    rig.display.Label7 = QStringLiteral("5");
+    rig.state.monitor.set_interval_in_use(5);
     rig.failing_sweep();
     rig.clean_sweep();
     ASSERT_EQ(rig.notices(), 2u);
@@ -94,8 +100,8 @@ TEST(NoticeTexts, AutomaticRecoveryBodyQuotesTheShownInterval) {
                              "配信通知停止及び監視を自動復旧しました。\r(監視処理は再開始されま"
                              "した)"));
     SweepRig rig(3, 1);
-    rig.state.chk_interval = 99;
-    rig.display.Label7 = QStringLiteral("15");
+    rig.state.settings.interval_minutes = 99;
+    rig.state.monitor.set_interval_in_use(15);
     rig.failing_sweep();
     for (int i = 0; i < 3; ++i)
         rig.clean_sweep();

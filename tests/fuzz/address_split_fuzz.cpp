@@ -14,10 +14,10 @@ void check(bool ok) {
 }
 
 void address(const QString& text) {
-    const DotPositions p = serch_dot(text);
+    const DotPositions p = dot_positions(text);
     const int end = static_cast<int>(text.size()) + 1;
-    check(p.ipeof == end);
-    check(0 < p.ip1dot && p.ip1dot <= p.ip2dot && p.ip2dot <= p.ip3dot && p.ip3dot <= end);
+    check(p.end == end);
+    check(0 < p.first && p.first <= p.second && p.second <= p.third && p.third <= end);
     const std::array<QString, 4> parts = split_address(text);
     const QString joined = parts[0] + u'.' + parts[1] + u'.' + parts[2] + u'.' + parts[3];
     if (text.count(u'.') >= 3)
@@ -27,10 +27,10 @@ void address(const QString& text) {
 }
 
 void description(const QString& text) {
-    const KoumokuPositions p = serch_koumoku(text);
+    const SeparatorPositions p = separator_positions(text);
     const int end = static_cast<int>(text.size()) + 1;
-    check(p.mes_3 == end);
-    check(0 < p.mes_1 && p.mes_1 <= p.mes_2 && p.mes_2 <= end);
+    check(p.end == end);
+    check(0 < p.first && p.first <= p.second && p.second <= end);
     const std::array<QString, 3> parts = split_description(text);
     const QString joined =
         parts[0] + kDescriptionSeparator + parts[1] + kDescriptionSeparator + parts[2];

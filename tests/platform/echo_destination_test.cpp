@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/echo_destination.h"
+#include "platform/echo/echo_destination.h"
 
 TEST(EchoDestination, TakesTheFourDecimalPartsTheEditorStores) {
     EXPECT_EQ(echo_destination("192.168.1.1"), 0xC0A80101u);

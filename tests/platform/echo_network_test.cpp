@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "echo_responder.h"
-#include "platform/echo_destination.h"
-#include "platform/icmp_echo_packet.h"
-#include "platform/icmp_echo_socket.h"
-#include "platform/socket_echo_engine.h"
+#include "platform/echo/echo_destination.h"
+#include "platform/echo/icmp_echo_packet.h"
+#include "platform/echo/icmp_echo_socket.h"
+#include "platform/echo/socket_echo_engine.h"
 #include "support/echo_world.h"
 #include "support/net_namespace.h"
 #include "support/work_dir.h"

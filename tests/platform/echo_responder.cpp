@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/icmp_echo_packet.h"
+#include "platform/echo/icmp_echo_packet.h"
 #include "support/net_namespace.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <map>
 #include <thread>
 
-#include "platform/echo_destination.h"
-#include "platform/echo_rounds.h"
+#include "platform/echo/echo_destination.h"
+#include "platform/echo/echo_rounds.h"
 
 namespace {
 

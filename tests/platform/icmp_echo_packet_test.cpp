@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/icmp_echo_packet.h"
+#include "platform/echo/icmp_echo_packet.h"
 
 namespace {
 

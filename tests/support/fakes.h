@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/echo_engine.h"
-#include "core/notice_sender.h"
+#include "core/notice.h"
 
 // Answers each sweep from a script: reachable(index, address) decides per
 // enabled job (everything answers when it is not set). Records every call.
@@ -43,11 +43,8 @@ struct SentNotice {
 
 class RecordingMailer : public NoticeSender {
   public:
-    void SendMail(const QString& to_mailadd, const QString& from_mailadd, const QString& pop_server,
-                  const QString& from_maildomain, const QString& chk_err_msg,
-                  const QString& chk_err_tit) override {
-        sent.push_back(
-            {to_mailadd, from_mailadd, pop_server, from_maildomain, chk_err_msg, chk_err_tit});
+    void send(const Notice& n) override {
+        sent.push_back({n.recipient, n.sender, n.server, n.ehlo_domain, n.body, n.subject});
         if (on_send)
             on_send(sent.back());
     }

@@ -1,12 +1,10 @@
-// The main of every test program: one QApplication (offscreen) for the real
-// widgets, then GoogleTest.
-#include <QApplication>
+// The main of the logic tests: no display and no widgets, only the core
+// application object that QProcess and the event loop want.
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -9,11 +9,11 @@ namespace {
 
 void fill(SharedState& s, int n) {
     for (int i = 0; i < n; ++i) {
-        s.ip_add[i] = QStringLiteral("10.0.0.%1").arg(i + 1);
-        s.mess[i] = QStringLiteral("D%1／C%1／P%1").arg(i + 1);
-        s.valid_flag[i] = 0;
+        s.targets.records[i].address = QStringLiteral("10.0.0.%1").arg(i + 1);
+        s.targets.records[i].description = QStringLiteral("D%1／C%1／P%1").arg(i + 1);
+        s.targets.records[i].flag = 0;
     }
-    s.dat_count = static_cast<int16>(n);
+    s.targets.count = static_cast<int16>(n);
 }
 
 RecordBoxes edited() {
@@ -26,14 +26,14 @@ RecordBoxes edited() {
 
 // Moves the editor to the given index with ↑, storing what it shows.
 void go_to(TargetEditor& e, int index) {
-    while (e.view_cnt() < index)
-        e.up_Click(e.shown());
+    while (e.shown_index() < index)
+        e.show_next(e.shown());
 }
 
 QStringList addresses(const SharedState& s) {
     QStringList out;
-    for (int i = 0; i < s.dat_count; ++i)
-        out << s.ip_add[i];
+    for (int i = 0; i < s.targets.count; ++i)
+        out << s.targets.records[i].address;
     return out;
 }
 
@@ -51,47 +51,48 @@ TEST(EditorCommands, DeleteEachPlaceOfThree) {
     for (const Case& c : cases) {
         SharedState s;
         fill(s, 3);
-        TargetEditor e(s);
+        TargetEditor e(s.targets);
         go_to(e, c.shown);
-        EXPECT_TRUE(e.del_Click());
-        EXPECT_EQ(s.dat_count, 2);
+        EXPECT_TRUE(e.delete_record());
+        EXPECT_EQ(s.targets.count, 2);
         EXPECT_EQ(addresses(s), c.left) << c.shown;
-        EXPECT_EQ(e.view_cnt(), c.then_shown);
+        EXPECT_EQ(e.shown_index(), c.then_shown);
         EXPECT_EQ(e.shown().number, QString::number(c.then_shown + 1));
-        EXPECT_EQ(s.mess[1], s.ip_add[1] == "10.0.0.3" ? "D3／C3／P3" : "D2／C2／P2");
+        EXPECT_EQ(s.targets.records[1].description,
+                  s.targets.records[1].address == "10.0.0.3" ? "D3／C3／P3" : "D2／C2／P2");
     }
     SharedState one;
     fill(one, 1);
-    TargetEditor e(one);
-    EXPECT_FALSE(e.del_Click());
-    EXPECT_EQ(one.dat_count, 1);
-    EXPECT_EQ(one.ip_add[0], "10.0.0.1");
-    EXPECT_EQ(del_refusal_text(),
+    TargetEditor e(one.targets);
+    EXPECT_FALSE(e.delete_record());
+    EXPECT_EQ(one.targets.count, 1);
+    EXPECT_EQ(one.targets.records[0].address, "10.0.0.1");
+    EXPECT_EQ(delete_refusal_text(),
               QStringLiteral("データは最低１つ必要です。\rこれ以上削除できません。"));
 }
 
 TEST(EditorCommands, TheThousandthRecordIsTheLast) {
     SharedState s;
     fill(s, 999);
-    TargetEditor below(s);
-    EXPECT_TRUE(below.new_Click(below.shown()));
-    EXPECT_EQ(s.dat_count, 1000);
-    EXPECT_FALSE(below.new_Click(below.shown()));
+    TargetEditor below(s.targets);
+    EXPECT_TRUE(below.add_record(below.shown()));
+    EXPECT_EQ(s.targets.count, 1000);
+    EXPECT_FALSE(below.add_record(below.shown()));
 }
 
 TEST(EditorCommands, StepsStoreAndStopAtTheEnds) {
     SharedState s;
     fill(s, 2);
-    TargetEditor e(s);
-    EXPECT_TRUE(e.down_Click(e.shown()));
-    EXPECT_EQ(e.view_cnt(), 0);
-    e.up_Click(e.shown());
+    TargetEditor e(s.targets);
+    EXPECT_TRUE(e.show_previous(e.shown()));
+    EXPECT_EQ(e.shown_index(), 0);
+    e.show_next(e.shown());
     RecordBoxes b = edited();
     b.parts = {"x／y", "z", "w"}; // a typed separator shifts the parts once shown again
-    EXPECT_TRUE(e.up_Click(b));
-    EXPECT_EQ(e.view_cnt(), 1);
-    EXPECT_EQ(s.ip_add[1], "192.168.7.9");
-    EXPECT_EQ(s.mess[1], "x／y／z／w");
+    EXPECT_TRUE(e.show_next(b));
+    EXPECT_EQ(e.shown_index(), 1);
+    EXPECT_EQ(s.targets.records[1].address, "192.168.7.9");
+    EXPECT_EQ(s.targets.records[1].description, "x／y／z／w");
     EXPECT_EQ(e.shown().parts, (std::array<QString, 3>{"x", "y", "z／w"}));
     EXPECT_EQ(e.shown().flag, FlagBox::Ticked);
 }
@@ -99,14 +100,14 @@ TEST(EditorCommands, StepsStoreAndStopAtTheEnds) {
 TEST(EditorCommands, UpdateStoresAsTypedWithoutChecks) {
     SharedState s;
     fill(s, 1);
-    TargetEditor e(s);
+    TargetEditor e(s.targets);
     RecordBoxes b;
     b.octets = {" 10", "", "x", "4"};
     b.parts = {"", "", ""};
-    EXPECT_FALSE(e.Command1_Click(b));
-    EXPECT_EQ(s.ip_add[0], " 10..x.4");
-    EXPECT_EQ(s.mess[0], "／／");
-    EXPECT_EQ(s.valid_flag[0], 0);
+    EXPECT_FALSE(e.update_record(b));
+    EXPECT_EQ(s.targets.records[0].address, " 10..x.4");
+    EXPECT_EQ(s.targets.records[0].description, "／／");
+    EXPECT_EQ(s.targets.records[0].flag, 0);
 }
 
 TEST(EditorCommands, FlagsOutsideTheBoxShowAsMonitored) {

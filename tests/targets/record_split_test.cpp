@@ -9,15 +9,15 @@ using Octets = std::array<QString, 4>;
 using Parts = std::array<QString, 3>;
 
 TEST(RecordSplit, PositionsAndParts) {
-    DotPositions d = serch_dot(QStringLiteral("192.168.1.1"));
-    EXPECT_EQ(d.ip1dot, 4);
-    EXPECT_EQ(d.ip2dot, 8);
-    EXPECT_EQ(d.ip3dot, 10);
-    EXPECT_EQ(d.ipeof, 12);
-    KoumokuPositions k = serch_koumoku(QStringLiteral("Router／0000／Admin"));
-    EXPECT_EQ(k.mes_1, 7);
-    EXPECT_EQ(k.mes_2, 12);
-    EXPECT_EQ(k.mes_3, 18);
+    DotPositions d = dot_positions(QStringLiteral("192.168.1.1"));
+    EXPECT_EQ(d.first, 4);
+    EXPECT_EQ(d.second, 8);
+    EXPECT_EQ(d.third, 10);
+    EXPECT_EQ(d.end, 12);
+    SeparatorPositions k = separator_positions(QStringLiteral("Router／0000／Admin"));
+    EXPECT_EQ(k.first, 7);
+    EXPECT_EQ(k.second, 12);
+    EXPECT_EQ(k.end, 18);
 
     EXPECT_EQ(split_address(QStringLiteral("10.0.0.254")), (Octets{"10", "0", "0", "254"}));
     EXPECT_EQ(split_address(QStringLiteral("1..2.")), (Octets{"1", "", "2", ""}));
@@ -36,9 +36,9 @@ TEST(RecordSplit, MissingSeparatorsLeaveTheRestEmpty) {
     EXPECT_EQ(split_description(QStringLiteral("Name")), (Parts{"Name", "", ""}));
     EXPECT_EQ(split_description(QStringLiteral("A／B")), (Parts{"A", "B", ""}));
     EXPECT_EQ(split_description(QString()), (Parts{"", "", ""}));
-    DotPositions d = serch_dot(QStringLiteral("host"));
-    EXPECT_EQ(d.ip1dot, 5);
-    EXPECT_EQ(d.ip3dot, 5);
+    DotPositions d = dot_positions(QStringLiteral("host"));
+    EXPECT_EQ(d.first, 5);
+    EXPECT_EQ(d.third, 5);
 }
 
 TEST(OctetCheck, RangesPerBox) {

@@ -7,12 +7,12 @@
 
 #include "core/cp932.h"
 #include "core/shared_state.h"
-#include "mail/send_mail.h"
-#include "platform/curl_smtp_component.h"
-#include "platform/socket_echo_engine.h"
+#include "mail/notice_delivery.h"
+#include "platform/echo/socket_echo_engine.h"
+#include "platform/smtp/curl_mail_transport.h"
+#include "real_app.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
-#include "support/real_app.h"
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
@@ -22,13 +22,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Notice {
+struct ReceivedNotice {
     QString subject;
     QString body;
 };
 
-std::vector<Notice> notices(const SmtpTestServer& server) {
-    std::vector<Notice> out;
+std::vector<ReceivedNotice> notices(const SmtpTestServer& server) {
+    std::vector<ReceivedNotice> out;
     for (const ReceivedMail& mail : server.messages()) {
         const ParsedMessage m = parse_message(mail.data);
         out.push_back({decode_header_words(m.header("Subject")),
@@ -91,7 +91,7 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     app.Timer1_Timer(); // the third clean sweep recovers
 
     EXPECT_TRUE(boxes.shown.empty());
-    const std::vector<Notice> got = notices(smtp);
+    const std::vector<ReceivedNotice> got = notices(smtp);
     ASSERT_EQ(got.size(), 3u);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(got[i].subject, failure_subject);

@@ -19,12 +19,12 @@
 
 #include "core/cp932.h"
 #include "core/shared_state.h"
-#include "mail/send_mail.h"
-#include "platform/curl_smtp_component.h"
-#include "platform/socket_echo_engine.h"
+#include "mail/notice_delivery.h"
+#include "platform/echo/socket_echo_engine.h"
+#include "platform/smtp/curl_mail_transport.h"
+#include "real_app.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
-#include "support/real_app.h"
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
@@ -254,7 +254,7 @@ TEST(LongRun, FlappingTargetOverFiveHundredTicks) {
         EXPECT_EQ(w.Command4->isEnabled(), !rules.stopped());
         EXPECT_EQ(w.Yokusi_view->text().toStdString(),
                   "連続配信回数：" + std::to_string(rules.count()));
-        EXPECT_EQ(state.chk_yokusi_cnt, rules.count());
+        EXPECT_EQ(state.monitor.notices_in_a_row(), rules.count());
         // a release by hand leaves the elapsed minutes alone
         EXPECT_EQ(w.Label6->text().toStdString(), tick % kInterval == 0 ? "0" : "1");
 
@@ -274,7 +274,7 @@ TEST(LongRun, FlappingTargetOverFiveHundredTicks) {
             // moment when nothing is pending, as the settings window would.
             if (tick > 360 && yokusi != 1 && rules.state() == NoticeRules::State::N) {
                 yokusi = 1;
-                state.chk_yokusi = 1;
+                state.settings.stop_after_notices = 1;
                 rules.set_yokusi(1);
             }
             const bool failing = schedule.next_failing();

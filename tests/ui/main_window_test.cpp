@@ -6,7 +6,7 @@
 #include <QFocusEvent>
 #include <QTest>
 
-#include "support/app_fixture.h"
+#include "app_fixture.h"
 
 TEST(MainWindow, ControlsCaptionsAndPlaces) {
     AppFixture fx;
@@ -47,14 +47,14 @@ TEST(MainWindow, NormalAndStoppedDisplay) {
     EXPECT_EQ(w.palette().color(QPalette::Window), face);
     EXPECT_TRUE(w.autoFillBackground());
 
-    w.show_stopped();
-    EXPECT_TRUE(w.Command2_enabled());
+    fx.state.monitor.set_delivery_stopped(true);
+    EXPECT_TRUE(w.Command2->isEnabled());
     EXPECT_FALSE(w.Command3->isEnabled());
     EXPECT_FALSE(w.Command4->isEnabled());
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(255, 0, 0));
 
-    w.show_normal();
-    EXPECT_FALSE(w.Command2_enabled());
+    fx.state.monitor.set_delivery_stopped(false);
+    EXPECT_FALSE(w.Command2->isEnabled());
     EXPECT_TRUE(w.Command3->isEnabled());
     EXPECT_EQ(w.palette().color(QPalette::Window), face);
 }
@@ -62,8 +62,8 @@ TEST(MainWindow, NormalAndStoppedDisplay) {
 TEST(MainWindow, Command3FocusRefreshesTheIntervalOnly) {
     AppFixture fx;
     MainWindow& w = fx.main();
-    w.set_Label6("3");
-    fx.state.chk_interval = 12; // as a confirmed settings window leaves it
+    fx.state.monitor.set_elapsed_minutes(3);
+    fx.state.settings.interval_minutes = 12; // as a confirmed settings window leaves it
     EXPECT_EQ(w.Label7->text(), "5");
     QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(w.Command3, &in);
@@ -78,7 +78,7 @@ TEST(MainWindow, ClickingCommand3GivesItTheFocusAndRefreshesTheInterval) {
     w.show();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    fx.state.chk_interval = 9;
+    fx.state.settings.interval_minutes = 9;
     QTest::mouseClick(w.Command3, Qt::LeftButton);
     EXPECT_EQ(w.Label7->text(), "9");
 }
@@ -101,13 +101,13 @@ TEST(MainWindow, SecondaryWindowsOpenOnceAndNeverWhileStopped) {
         return new QWidget;
     };
 
-    fx.main().show_stopped();
+    fx.state.monitor.set_delivery_stopped(true);
     fx.main().Command3->click(); // disabled: no click at all
     fx.app->Command3_Click();    // and the handler itself refuses too
     fx.app->Command4_Click();
     EXPECT_EQ(built, 0);
 
-    fx.main().show_normal();
+    fx.state.monitor.set_delivery_stopped(false);
     fx.app->Command3_Click();
     QWidget* first = fx.app->settings_window().current();
     fx.app->Command3_Click();

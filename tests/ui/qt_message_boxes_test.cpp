@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "platform/qt_message_boxes.h"
+#include "ui/qt_message_boxes.h"
 
 namespace {
 

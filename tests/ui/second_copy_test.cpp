@@ -8,7 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include "support/app_fixture.h"
+#include "app_fixture.h"
 #include "ui/program_end.h"
 
 namespace {

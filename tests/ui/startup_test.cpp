@@ -3,8 +3,8 @@
 
 #include <cerrno>
 
+#include "app_fixture.h"
 #include "core/cp932.h"
-#include "support/app_fixture.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ TEST(Startup, LabelsGetTheirFirstTexts) {
     EXPECT_EQ(fx.main().Label6->text(), "0");
     EXPECT_EQ(fx.main().Yokusi_view->text(), QStringLiteral("連続配信回数：0"));
     EXPECT_EQ(fx.main().Label3->text(), QStringLiteral("3拠点監視中"));
-    EXPECT_EQ(fx.state.chk_ttl, 64);
-    EXPECT_EQ(fx.state.mess[1], QStringLiteral("B／2／b"));
+    EXPECT_EQ(fx.state.settings.ttl, 64);
+    EXPECT_EQ(fx.state.targets.records[1].description, QStringLiteral("B／2／b"));
 }
 
 TEST(Startup, TargetCountIncludesDisabledAndSpansEmptyToFull) {
@@ -47,7 +47,7 @@ TEST(Startup, AnUnreadableFileEndsItWithAMessageNamingFileAndLine) {
     EXPECT_TRUE(box.text.contains(QStringLiteral("8 行目"))) << box.text.toStdString();
     EXPECT_EQ(box.icon, BoxIcon::Critical);
     EXPECT_EQ(box.title, "Pelmora");
-    EXPECT_EQ(again.state.dat_count, 0);
+    EXPECT_EQ(again.state.targets.count, 0);
 
     AppFixture too_many(n_records(1002));
     EXPECT_FALSE(too_many.started);
@@ -61,7 +61,7 @@ TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
     ScriptedEngine engine;
     RecordingMailer mail;
     Application app(Services{state, boxes, engine, mail, [] { return false; },
-                             StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
+                             WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
     EXPECT_FALSE(app.start());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text, QStringLiteral("すでに起動されています。"));
@@ -78,7 +78,7 @@ TEST(Startup, WithoutTheRightToSendEchoItSaysHowToGrantItAndEnds) {
     RecordingMailer mail;
     Application app(Services{
         state, boxes, engine, mail, [] { return true; },
-        StartupFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
+        WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
         [] { return std::optional<QString>(echo_right_message(EPERM, "/usr/bin/pelmora")); }});
     EXPECT_FALSE(app.start());
     ASSERT_EQ(boxes.shown.size(), 1u);

@@ -1,0 +1,36 @@
+#include "app/command_line.h"
+
+CommandLine parse_command_line(const QStringList& arguments) {
+    CommandLine c;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            c.help = true;
+        } else if (a == QLatin1String("--headless")) {
+            c.headless = true;
+        } else if (a.startsWith(QLatin1String("--minute-ms="))) {
+            bool ok = false;
+            const int ms = a.mid(12).toInt(&ok);
+            if (!ok || ms < 1)
+                c.error = QStringLiteral("--minute-ms には正の整数を指定してください: ") + a;
+            c.minute_ms = ms;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            c.error = QStringLiteral("不明なオプションです: ") + a;
+        }
+    }
+    return c;
+}
+
+QString usage_text() {
+    return QStringLiteral(
+        "Usage: pelmora [--headless]\n"
+        "\n"
+        "Watches the IPv4 devices listed in kanshi.ini with ICMP echo and mails the\n"
+        "administrator named in conf.ini when they stop answering. Both files are read\n"
+        "from the working directory.\n"
+        "\n"
+        "  --headless   monitor without windows: messages go to standard error;\n"
+        "               SIGUSR1 releases a delivery stop, SIGHUP re-reads conf.ini and\n"
+        "               kanshi.ini, SIGTERM or SIGINT ends the program\n"
+        "  --help       show this text and exit\n");
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The program's own options. Anything starting with a single dash is left to
+// Qt (-platform, -style ...); an unknown double-dash option is an error.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct CommandLine {
+    bool help = false;
+    bool headless = false;
+    // Milliseconds in a monitoring "minute"; for tests that cannot wait.
+    std::optional<int> minute_ms;
+    QString error; // not empty: the options could not be understood
+};
+
+CommandLine parse_command_line(const QStringList& arguments);
+
+QString usage_text();

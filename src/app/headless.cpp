@@ -1,0 +1,146 @@
+#include "app/headless.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/command_line.h"
+#include "app/stderr_message_boxes.h"
+#include "core/delivery_stop.h"
+#include "core/file_error.h"
+#include "core/monitoring_cycle.h"
+#include "core/shared_state.h"
+#include "core/startup.h"
+#include "mail/notice_delivery.h"
+#include "platform/single_instance.h"
+#include "platform/smtp/curl_mail_transport.h"
+#include "settings/conf_file.h"
+#include "targets/target_file.h"
+
+namespace {
+
+// Signals reach the event loop through a pipe: a handler may do next to
+// nothing, but it may write a byte.
+int signal_pipe[2] = {-1, -1};
+volatile sig_atomic_t checking_now = 0;
+
+void on_signal(int number) {
+    // A check holds the thread (echo waits, a slow mail server); ending must
+    // not wait for it. Nothing is written to files in this mode, so leaving
+    // at once loses nothing but the notice in flight.
+    if ((number == SIGTERM || number == SIGINT) && checking_now)
+        _exit(0);
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
+}
+
+bool catch_signals() {
+    if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGUSR1, SIGHUP, SIGTERM, SIGINT})
+        if (::sigaction(number, &action, nullptr) != 0)
+            return false;
+    return true;
+}
+
+void say(const QString& line) {
+    std::fputs((QStringLiteral("pelmora: ") + line + u'\n').toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// SIGHUP: both files are read before anything is replaced, so a file that
+// fails leaves the values in use as they were.
+void reload(SharedState& state) {
+    Settings settings = state.settings;
+    TargetList targets = state.targets;
+    try {
+        load_settings(settings);
+        load_target_list(targets);
+    } catch (const FileError& e) {
+        say(e.text.simplified() + QStringLiteral(" 以前の設定のまま監視を続けます。"));
+        return;
+    }
+    state.settings = settings;
+    state.targets = targets;
+    state.monitor.set_interval_in_use(settings.interval_minutes);
+    state.monitor.set_announced_targets(targets.count);
+    say(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
+            .arg(targets.count)
+            .arg(settings.interval_minutes));
+}
+
+} // namespace
+
+int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error,
+                 const CommandLine& options) {
+    QCoreApplication app(argc, argv);
+    StderrMessageBoxes boxes;
+    SingleInstanceLock lock;
+    SharedState state;
+    CurlMailTransport transport;
+    NoticeDelivery mail(transport, boxes);
+
+    const StartupSteps steps{[&lock] { return lock.acquire(); },
+                             [&]() -> std::optional<QString> {
+                                 if (echo_right_error == 0)
+                                     return std::nullopt;
+                                 return echo_right_message(echo_right_error,
+                                                           QCoreApplication::applicationFilePath());
+                             },
+                             [](Settings& settings) { load_settings(settings); },
+                             [](TargetList& targets) { load_target_list(targets); }};
+    if (!start_monitor(state, boxes, steps))
+        return 1;
+    if (!catch_signals()) {
+        say(QStringLiteral("シグナルを受け取る準備ができません。"));
+        return 1;
+    }
+    say(QStringLiteral("監視を開始しました（%1拠点、%2分毎）。")
+            .arg(state.targets.count)
+            .arg(state.settings.interval_minutes));
+    state.monitor.listen([&state](MonitorField field) {
+        if (field == MonitorField::DeliveryStopped)
+            say(state.monitor.delivery_stopped() ? QStringLiteral("メール配信を停止しました。")
+                                                 : QStringLiteral("メール配信を再開しました。"));
+    });
+
+    MonitoringCycle cycle(state, engine, mail);
+    QTimer minute;
+    minute.setTimerType(Qt::PreciseTimer);
+    minute.setInterval(options.minute_ms.value_or(60000));
+    QObject::connect(&minute, &QTimer::timeout, [&] {
+        checking_now = 1;
+        cycle.minute_passed();
+        checking_now = 0;
+    });
+    minute.start();
+
+    QSocketNotifier signal_notifier(signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(&signal_notifier, &QSocketNotifier::activated, [&] {
+        char number = 0;
+        while (::read(signal_pipe[0], &number, 1) == 1) {
+            switch (number) {
+            case SIGUSR1:
+                if (state.monitor.delivery_stopped())
+                    release_delivery_stop(state.monitor);
+                break;
+            case SIGHUP:
+                reload(state);
+                break;
+            default:
+                QCoreApplication::quit();
+            }
+        }
+    });
+    const int status = app.exec();
+    say(QStringLiteral("終了します。"));
+    return status;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Delivery of the notices: one transport call per notice; a failure is shown
+// to the operator in one of three boxes and nothing is told to the caller.
+#include "core/message_box.h"
+#include "core/notice.h"
+#include "mail/mail_transport.h"
+
+class NoticeDelivery : public NoticeSender {
+  public:
+    NoticeDelivery(MailTransport& transport, MessageBoxes& boxes)
+        : transport_(transport), boxes_(boxes) {}
+
+    void send(const Notice& notice) override;
+
+  private:
+    MailTransport& transport_;
+    MessageBoxes& boxes_;
+};
+
+// The box a failure is shown in:
+//  - the mail library not ready: "Socket:生成ができませんでした。", title エラー;
+//  - the server not reached (code 0 while connecting): "ＳＭＴＰサーバーに接続
+//    できません。" and what to check, title エラー;
+//  - anything else: "Code : " and the code, an empty line, the text, under
+//    the program's title.
+BoxRequest delivery_failure_box(const DeliveryFailure& failure);

@@ -1,0 +1,46 @@
+#include "platform/echo/socket_echo_engine.h"
+
+#include <algorithm>
+
+int ttl_on_the_wire(int stored) {
+    return std::clamp(stored, 1, 255);
+}
+
+std::unique_ptr<SocketEchoEngine> SocketEchoEngine::open(int* error_number, EchoTiming timing) {
+    auto socket = IcmpEchoSocket::open(error_number);
+    if (!socket)
+        return nullptr;
+    return std::make_unique<SocketEchoEngine>(std::move(socket), timing);
+}
+
+SocketEchoEngine::SocketEchoEngine(std::unique_ptr<IcmpEchoSocket> socket, EchoTiming timing)
+    : timing_(timing), socket_(std::move(socket)) {}
+
+SocketEchoEngine::SocketEchoEngine(EchoTiming timing) : timing_(timing) {}
+
+std::vector<EchoOutcome> SocketEchoEngine::check_all(const std::vector<EchoJob>& jobs, int attempts,
+                                                     int ttl) {
+    const bool any_enabled =
+        std::any_of(jobs.begin(), jobs.end(), [](const EchoJob& job) { return job.enabled; });
+    if (any_enabled && !socket_)
+        socket_ = IcmpEchoSocket::open();
+    if (!any_enabled || !socket_ || !socket_->set_ttl(ttl_on_the_wire(ttl))) {
+        std::vector<EchoOutcome> outcomes;
+        for (const EchoJob& job : jobs)
+            outcomes.push_back(job.enabled ? EchoOutcome::Unreachable : EchoOutcome::Skipped);
+        return outcomes;
+    }
+    // what came too late for the previous sweep is no answer to this one
+    socket_->discard_pending();
+    return run_echo_rounds(*socket_, jobs, attempts, timing_, &next_sequence_);
+}
+
+EchoOutcome SocketEchoEngine::attempt_once(const std::string& address, int ttl) {
+    return check_all({{address}}, 1, ttl).front();
+}
+
+std::optional<IcmpEchoSocket::Kind> SocketEchoEngine::socket_kind() const {
+    if (!socket_)
+        return std::nullopt;
+    return socket_->kind();
+}

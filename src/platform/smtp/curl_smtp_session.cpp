@@ -1,0 +1,196 @@
+#include "platform/smtp/curl_smtp_session.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+long as_curl_ms(std::chrono::milliseconds ms) {
+    return static_cast<long>(std::max<std::chrono::milliseconds::rep>(ms.count(), 1));
+}
+
+} // namespace
+
+CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
+    : timeouts_(timeouts), curl_(curl_easy_init()) {
+    if (!curl_)
+        return;
+    curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_text_);
+    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp");
+    // The program takes no settings from the environment: a proxy variable
+    // must not reroute the notices.
+    curl_easy_setopt(curl_, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    // Opportunistic STARTTLS: encrypt whenever the server offers it, but do
+    // not refuse a server whose certificate we cannot verify (an internal
+    // relay with its own certificate). Without TLS the notice would have gone
+    // in the clear anyway; failing it here would only lose the notice.
+    curl_easy_setopt(curl_, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, as_curl_ms(timeouts_.connect));
+    // Also bounds the wait for the reply to QUIT, which the overall time-out
+    // does not cover.
+    const auto response_seconds =
+        std::chrono::ceil<std::chrono::seconds>(std::max(timeouts_.dialogue, timeouts_.connect));
+    curl_easy_setopt(
+        curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+        static_cast<long>(std::max<std::chrono::seconds::rep>(response_seconds.count(), 1)));
+    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CurlSmtpSession::on_reply_line);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlSmtpSession::on_output);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, this);
+    // The commands as they go out tell at which step a failure came.
+    curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlSmtpSession::on_debug);
+    curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
+}
+
+CurlSmtpSession::~CurlSmtpSession() {
+    if (curl_)
+        curl_easy_cleanup(curl_);
+}
+
+std::optional<DeliveryFailure> CurlSmtpSession::open(const SmtpServerAddress& server,
+                                                     const QString& ehlo_domain) {
+    if (!curl_)
+        return DeliveryFailure{DeliveryStage::Start, CURLE_FAILED_INIT,
+                               QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
+    deadline_ = std::chrono::steady_clock::now() + timeouts_.dialogue;
+    stage_ = DeliveryStage::Connect;
+
+    // libcurl takes the EHLO name from the URL's path, percent-decoded.
+    const QByteArray domain = ehlo_domain.toUtf8();
+    char* escaped = curl_easy_escape(curl_, domain.constData(), static_cast<int>(domain.size()));
+    const QByteArray url =
+        server.url_authority().toUtf8() + "/" + QByteArray(escaped ? escaped : "");
+    curl_free(escaped);
+    curl_easy_setopt(curl_, CURLOPT_URL, url.constData());
+
+    // NOOP with no body: libcurl opens the session, says NOOP and keeps the
+    // connection for the message.
+    curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, "NOOP");
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+    const CURLcode result = perform_within_deadline();
+    if (result != CURLE_OK)
+        return failure(result, true);
+    return std::nullopt;
+}
+
+std::optional<DeliveryFailure> CurlSmtpSession::send(const QString& from, const QString& to,
+                                                     const QByteArray& message) {
+    if (!curl_)
+        return DeliveryFailure{DeliveryStage::Start, CURLE_FAILED_INIT,
+                               QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
+    const QByteArray from_bytes = from.toUtf8();
+    const QByteArray to_bytes = to.toUtf8();
+    curl_slist* recipients = curl_slist_append(nullptr, to_bytes.constData());
+    if (!recipients)
+        return DeliveryFailure{DeliveryStage::Sender, CURLE_OUT_OF_MEMORY,
+                               QString::fromUtf8(curl_easy_strerror(CURLE_OUT_OF_MEMORY))};
+
+    upload_ = message;
+    upload_sent_ = 0;
+    curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, nullptr);
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(curl_, CURLOPT_MAIL_FROM, from_bytes.constData());
+    curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, recipients);
+    curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &CurlSmtpSession::on_upload);
+    curl_easy_setopt(curl_, CURLOPT_READDATA, this);
+    curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload_.size()));
+    const CURLcode result = perform_within_deadline();
+
+    // The list must outlive the transfer, not the handle: nothing is sent later.
+    curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, nullptr);
+    curl_slist_free_all(recipients);
+    if (result != CURLE_OK)
+        return failure(result, false);
+    return std::nullopt;
+}
+
+CURLcode CurlSmtpSession::perform_within_deadline() {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline_ - std::chrono::steady_clock::now());
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, as_curl_ms(left));
+    error_text_[0] = '\0';
+    reply_text_.clear();
+    reply_complete_ = true;
+    refusal_.reset();
+    return curl_easy_perform(curl_);
+}
+
+DeliveryFailure CurlSmtpSession::failure(CURLcode result, bool opening) const {
+    // The server's own refusal says most: its code and words.
+    if (refusal_)
+        return {stage_, refusal_->code, refusal_->text};
+    QString text = QString::fromUtf8(error_text_);
+    if (text.isEmpty())
+        text = QString::fromUtf8(curl_easy_strerror(result));
+    const bool unreachable = result == CURLE_COULDNT_RESOLVE_HOST ||
+                             result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT;
+    if (opening && unreachable)
+        return {DeliveryStage::Connect, delivery_code::unreachable, text};
+    return {stage_, static_cast<int>(result), text};
+}
+
+size_t CurlSmtpSession::on_reply_line(char* data, size_t size, size_t count, void* self_ptr) {
+    auto* self = static_cast<CurlSmtpSession*>(self_ptr);
+    const size_t length = size * count;
+    QByteArray line(data, static_cast<qsizetype>(length));
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+
+    // "250-..." continues a reply, "250 ..." (or a bare "250") ends it.
+    const bool has_code =
+        line.size() >= 3 &&
+        std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+    if (!has_code)
+        return length;
+    const bool last_line = line.size() == 3 || line.at(3) != '-';
+    if (self->reply_complete_)
+        self->reply_text_.clear();
+    if (!self->reply_text_.isEmpty())
+        self->reply_text_ += QLatin1String("\r\n");
+    self->reply_text_ += QString::fromUtf8(line.mid(4));
+    self->reply_complete_ = last_line;
+    if (!last_line)
+        return length;
+
+    const int code = line.left(3).toInt();
+    if (code >= 400)
+        self->refusal_ = DeliveryFailure{self->stage_, code, self->reply_text_};
+    else if (code != 221)
+        self->refusal_.reset();
+    return length;
+}
+
+size_t CurlSmtpSession::on_upload(char* buffer, size_t size, size_t count, void* self_ptr) {
+    auto* self = static_cast<CurlSmtpSession*>(self_ptr);
+    const qsizetype room = static_cast<qsizetype>(size * count);
+    const qsizetype n = std::min(room, self->upload_.size() - self->upload_sent_);
+    std::memcpy(buffer, self->upload_.constData() + self->upload_sent_, static_cast<size_t>(n));
+    self->upload_sent_ += n;
+    return static_cast<size_t>(n);
+}
+
+size_t CurlSmtpSession::on_output(char*, size_t size, size_t count, void*) {
+    return size * count; // command replies are read through on_reply_line
+}
+
+int CurlSmtpSession::on_debug(CURL*, curl_infotype type, char* data, size_t size, void* self_ptr) {
+    if (type != CURLINFO_HEADER_OUT)
+        return 0;
+    auto* self = static_cast<CurlSmtpSession*>(self_ptr);
+    const QByteArray command = QByteArray(data, static_cast<qsizetype>(size)).toUpper();
+    if (command.startsWith("EHLO") || command.startsWith("HELO") ||
+        command.startsWith("STARTTLS") || command.startsWith("AUTH") || command.startsWith("NOOP"))
+        self->stage_ = DeliveryStage::Session;
+    else if (command.startsWith("MAIL"))
+        self->stage_ = DeliveryStage::Sender;
+    else if (command.startsWith("RCPT"))
+        self->stage_ = DeliveryStage::Recipient;
+    else if (command.startsWith("DATA"))
+        self->stage_ = DeliveryStage::Data;
+    return 0;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// One SMTP session on one libcurl easy handle: opened by a harmless NOOP so
+// that the server is reached, greeted and checked before the message is
+// ready, then reused for the message itself.
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <curl/curl.h>
+#include <optional>
+
+#include "mail/mail_transport.h"
+#include "platform/smtp/smtp_server_address.h"
+
+struct SmtpTimeouts {
+    std::chrono::milliseconds connect;  // name, connection and greeting
+    std::chrono::milliseconds dialogue; // everything from connecting to the last reply
+};
+
+class CurlSmtpSession {
+  public:
+    explicit CurlSmtpSession(SmtpTimeouts timeouts);
+    // Says QUIT when the connection is still up, then closes it.
+    ~CurlSmtpSession();
+    CurlSmtpSession(const CurlSmtpSession&) = delete;
+    CurlSmtpSession& operator=(const CurlSmtpSession&) = delete;
+
+    // Connects, reads the greeting, says EHLO ehlo_domain and STARTTLS when
+    // the server offers it.
+    std::optional<DeliveryFailure> open(const SmtpServerAddress& server,
+                                        const QString& ehlo_domain);
+    // MAIL FROM, RCPT TO and DATA on the open connection; message is the
+    // whole Internet message, lines ended by CR LF.
+    std::optional<DeliveryFailure> send(const QString& from, const QString& to,
+                                        const QByteArray& message);
+
+  private:
+    static size_t on_reply_line(char* data, size_t size, size_t count, void* self);
+    static size_t on_upload(char* buffer, size_t size, size_t count, void* self);
+    static size_t on_output(char* data, size_t size, size_t count, void* self);
+    static int on_debug(CURL* handle, curl_infotype type, char* data, size_t size, void* self);
+
+    CURLcode perform_within_deadline();
+    DeliveryFailure failure(CURLcode result, bool opening) const;
+
+    SmtpTimeouts timeouts_;
+    CURL* curl_;
+    char error_text_[CURL_ERROR_SIZE] = {};
+    std::chrono::steady_clock::time_point deadline_;
+
+    // The reply being read (a multi-line reply keeps all its lines), and the
+    // refusal that explains a failure: the last error reply not followed by a
+    // positive one. libcurl says QUIT before it reports a refused recipient,
+    // so the closing reply (221) does not count as positive.
+    QString reply_text_;
+    bool reply_complete_ = true;
+    std::optional<DeliveryFailure> refusal_;
+    // The stage of the last command sent, which a failure is put down to.
+    DeliveryStage stage_ = DeliveryStage::Connect;
+
+    QByteArray upload_;
+    qsizetype upload_sent_ = 0;
+};

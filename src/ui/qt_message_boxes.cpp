@@ -1,0 +1,51 @@
+#include "ui/qt_message_boxes.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QMessageBox::Icon to_qt(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::Information:
+        return QMessageBox::Information;
+    case BoxIcon::Warning:
+        return QMessageBox::Warning;
+    case BoxIcon::Critical:
+        return QMessageBox::Critical;
+    case BoxIcon::Question:
+        return QMessageBox::Question;
+    case BoxIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The program's texts break lines with CR, CR LF or LF; a label wants LF.
+QString display_text(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+} // namespace
+
+BoxAnswer QtMessageBoxes::show(const BoxRequest& request) {
+    QMessageBox box(to_qt(request.icon), request.title, display_text(request.text));
+    box.setTextFormat(Qt::PlainText);
+    if (request.buttons == BoxButtons::YesNo) {
+        // A question is answered はい or いいえ and nothing else: Escape or the
+        // close box must not answer いいえ for the operator (after the target
+        // editor's question that would undo every change of the session). A
+        // box without a reject or "no" role button has no escape answer, and
+        // ignores both.
+        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::AcceptRole);
+        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::ActionRole);
+        box.setDefaultButton(request.default_answer == BoxAnswer::No ? no : yes);
+        box.exec();
+        return box.clickedButton() == yes ? BoxAnswer::Yes : BoxAnswer::No;
+    }
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+    return BoxAnswer::Ok;
+}

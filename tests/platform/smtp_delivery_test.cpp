@@ -1,0 +1,169 @@
+// Notices delivered through libcurl to a real SMTP server on 127.0.0.1, and
+// each way that server can fail us.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "mail/notice_delivery.h"
+#include "platform/smtp/curl_mail_transport.h"
+#include "support/mime_decoding.h"
+#include "support/scripted_boxes.h"
+#include "support/smtp_test_server.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kTo = QStringLiteral("admin@example.jp");
+const QString kFrom = QStringLiteral("pelmora@example.jp");
+const QString kDomain = QStringLiteral("monitor.example.jp");
+const QString kSubject = QStringLiteral("Network障害連絡（2件障害）");
+const QString kBody = QStringLiteral("＜1件目＞ルーター１／03-1234-5678／山田\r"
+                                     "＜2件目＞サーバー２／内線1234／佐藤\r");
+
+constexpr auto kConnectTimeout = 2s;
+constexpr auto kDialogueTimeout = 4s;
+
+class SmtpDeliveryTest : public ::testing::Test {
+  protected:
+    void send(const QString& server, const QString& to = kTo, const QString& from = kFrom,
+              const QString& domain = kDomain, const QString& subject = kSubject,
+              const QString& body = kBody) {
+        sender.send({to, from, server, domain, subject, body});
+    }
+
+    CurlMailTransport curl{kConnectTimeout, kDialogueTimeout};
+    ScriptedBoxes boxes;
+    NoticeDelivery sender{curl, boxes};
+};
+
+TEST_F(SmtpDeliveryTest, NoticeArrivesWithEnvelopeHeadersAndJapaneseTextsIntact) {
+    SmtpTestServer server;
+    send(server.address());
+
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    const auto mails = server.messages();
+    ASSERT_EQ(mails.size(), 1u);
+    const ReceivedMail& mail = mails.front();
+    EXPECT_EQ(mail.mail_from, kFrom);
+    EXPECT_EQ(mail.rcpt_tos, QStringList{kTo});
+    EXPECT_EQ(mail.ehlo, kDomain);
+
+    EXPECT_TRUE(has_only_crlf_breaks(mail.data));
+    const ParsedMessage message = parse_message(mail.data);
+    for (const char* name : {"From", "To", "Subject", "Date", "Message-ID", "MIME-Version",
+                             "Content-Type", "Content-Transfer-Encoding"})
+        EXPECT_EQ(message.count(name), 1) << name;
+    EXPECT_EQ(message.header("From"), kFrom.toUtf8());
+    EXPECT_EQ(message.header("To"), kTo.toUtf8());
+    EXPECT_EQ(decode_header_words(message.header("Subject")), kSubject);
+    EXPECT_EQ(message.header("Content-Type"), "text/plain; charset=UTF-8");
+    EXPECT_EQ(message.header("Content-Transfer-Encoding"), "base64");
+    EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(message.body)),
+              QStringLiteral("＜1件目＞ルーター１／03-1234-5678／山田\r\n"
+                             "＜2件目＞サーバー２／内線1234／佐藤\r\n"));
+
+    // The connection opened to check the server is the one the message used.
+    EXPECT_TRUE(server.wait_until_sessions_closed());
+    EXPECT_EQ(server.sessions_opened(), 1);
+    EXPECT_EQ(server.sessions_quit(), 1);
+}
+
+TEST_F(SmtpDeliveryTest, StartsTlsWhenOfferedEvenWithAnUnverifiableCertificate) {
+    // An internal relay with a certificate of its own must not lose notices
+    // that would otherwise have gone in the clear.
+    SmtpTestServer server(SmtpTestServer::Mode::StartTls);
+    send(server.address());
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    const auto mails = server.messages();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_TRUE(mails.front().tls);
+    EXPECT_EQ(decode_header_words(parse_message(mails.front().data).header("Subject")), kSubject);
+}
+
+TEST_F(SmtpDeliveryTest, TwoNoticesInARowAreTwoCompleteCycles) {
+    SmtpTestServer server;
+    send(server.address(), kTo, kFrom, kDomain, QStringLiteral("Network障害連絡（1件障害）"));
+    send(server.address(), kTo, kFrom, kDomain, QStringLiteral("Network障害連絡（復旧）"),
+         QStringLiteral("5分毎の監視で…\r連続障害メールの…"));
+
+    EXPECT_TRUE(boxes.shown.empty());
+    const auto mails = server.messages();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_EQ(decode_header_words(parse_message(mails[0].data).header("Subject")),
+              QStringLiteral("Network障害連絡（1件障害）"));
+    EXPECT_EQ(decode_header_words(parse_message(mails[1].data).header("Subject")),
+              QStringLiteral("Network障害連絡（復旧）"));
+    EXPECT_TRUE(server.wait_until_sessions_closed());
+    EXPECT_EQ(server.sessions_opened(), 2);
+}
+
+TEST_F(SmtpDeliveryTest, NothingListeningShowsTheConnectBox) {
+    send(QStringLiteral("127.0.0.1:%1").arg(SmtpTestServer::unused_port()));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.last().text, QStringLiteral("ＳＭＴＰサーバーに接続できません。\r\n"
+                                                "サーバー名等を確認してください。"));
+    EXPECT_EQ(boxes.last().icon, BoxIcon::Critical);
+    EXPECT_EQ(boxes.last().title, QStringLiteral("エラー"));
+}
+
+TEST_F(SmtpDeliveryTest, GreetingRefusalShowsTheServersCodeAndText) {
+    SmtpTestServer server(SmtpTestServer::Mode::Greeting554);
+    send(server.address());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.last().text,
+              QStringLiteral("Code : 554\r\n\r\nService not available, closing channel"));
+    EXPECT_EQ(boxes.last().icon, BoxIcon::None);
+    EXPECT_EQ(boxes.last().title, QStringLiteral("Pelmora"));
+    EXPECT_TRUE(server.wait_until_sessions_closed());
+}
+
+TEST_F(SmtpDeliveryTest, RejectedRecipientShowsCodeAndStillClosesEverything) {
+    SmtpTestServer server(SmtpTestServer::Mode::RejectRecipient);
+    send(server.address());
+
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 550\r\n\r\n5.1.1 No such user here"));
+    EXPECT_TRUE(server.messages().empty());
+    EXPECT_TRUE(server.wait_until_sessions_closed());
+    EXPECT_EQ(server.sessions_opened(), 1);
+    EXPECT_EQ(server.sessions_quit(), 1);
+}
+
+TEST_F(SmtpDeliveryTest, ServerThatNeverAnswersCannotHoldTheProgram) {
+    SmtpTestServer server(SmtpTestServer::Mode::Silent);
+    QElapsedTimer took;
+    took.start();
+    send(server.address());
+    EXPECT_LT(took.elapsed(), std::chrono::milliseconds(kDialogueTimeout).count() + 2000);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.last().icon, BoxIcon::Critical); // the connect box: it never got through
+    EXPECT_TRUE(server.wait_until_sessions_closed());
+}
+
+TEST_F(SmtpDeliveryTest, LineBreakInAnySettingIsRefusedBeforeItReachesTheServer) {
+    SmtpTestServer server;
+    const QString injected = QStringLiteral("\r\nRCPT TO:<intruder@example.net>");
+    const QString bare_lf = QStringLiteral("\nBcc: intruder@example.net");
+    struct Case {
+        QString to, from, server_suffix, domain;
+    };
+    const Case cases[] = {
+        {kTo + injected, kFrom, {}, kDomain},
+        {kTo, kFrom + bare_lf, {}, kDomain},
+        {kTo, kFrom, injected, kDomain},
+        {kTo, kFrom, {}, kDomain + injected},
+    };
+    for (const Case& c : cases) {
+        boxes.clear();
+        send(server.address() + c.server_suffix, c.to, c.from, c.domain);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_TRUE(boxes.last().text.startsWith(QStringLiteral("Code : 900\r\n\r\n")))
+            << boxes.last().text.toStdString();
+    }
+    EXPECT_TRUE(server.messages().empty());
+    // Refused before connecting: the server never saw a session.
+    EXPECT_EQ(server.sessions_opened(), 0);
+}
+
+} // namespace

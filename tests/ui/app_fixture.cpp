@@ -1,0 +1,19 @@
+#include "app_fixture.h"
+
+#include "core/cp932.h"
+
+QByteArray AppFixture::three_targets() {
+    return *cp932_encode(QStringLiteral("10.0.0.1\r\nA／1／a\r\n 0 \r\n"
+                                        "10.0.0.2\r\nB／2／b\r\n 0 \r\n"
+                                        "10.0.0.3\r\nC／3／c\r\n 0 \r\n"));
+}
+
+AppFixture::AppFixture(const QByteArray& kanshi, const QByteArray& conf) {
+    dir.write(QStringLiteral("conf.ini"), conf);
+    dir.write(QStringLiteral("kanshi.ini"), kanshi);
+    app = std::make_unique<Application>(
+        Services{state, boxes, engine, mail, [] { return true; },
+                 WorkingFiles{dir.path(QStringLiteral("conf.ini")),
+                              dir.path(QStringLiteral("kanshi.ini"))}});
+    started = app->start();
+}

@@ -1,0 +1,345 @@
+// The real editor window, opened from the main window, with scripted boxes.
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "focus_chain.h"
+
+#include "core/app_title.h"
+#include "editor_support.h"
+
+namespace {
+
+QStringList texts(TargetEditorWindow* w) {
+    return {w->Label2->text(), w->Text1->text(), w->Text2->text(), w->Text3->text(),
+            w->Text4->text(),  w->Text5->text(), w->Text6->text(), w->Text7->text()};
+}
+
+void expect_plain_ok(const BoxRequest& r, const QString& text) {
+    EXPECT_EQ(r.text, text);
+    EXPECT_EQ(r.title, app_title());
+    EXPECT_EQ(r.icon, BoxIcon::None);
+    EXPECT_EQ(r.buttons, BoxButtons::Ok);
+}
+
+const QString k1to255 = QStringLiteral("1～255の値で設定してください");
+const QString k0to255 = QStringLiteral("0～255の値で設定してください");
+
+} // namespace
+
+TEST(EditorWindow, OpensAtRecordOneWithItsPartsAndFlag) {
+    AppFixture fx(kanshi({{"10.0.0.254", "Core／0000／Admin", 1}, {"10.0.0.9", "A／B／C／D", 0}}));
+    TargetEditorWindow* w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "監視設定");
+    EXPECT_EQ(w->objectName(), "kansi");
+    EXPECT_EQ(texts(w), (QStringList{"1", "10", "0", "0", "254", "Core", "0000", "Admin"}));
+    EXPECT_EQ(w->Check1->checkState(), Qt::Checked);
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    w->up_Click();
+    EXPECT_EQ(texts(w), (QStringList{"2", "10", "0", "0", "9", "A", "B", "C／D"}));
+    EXPECT_EQ(w->Check1->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(fx.boxes.shown.empty());
+
+    // Closing and opening again starts at record 1.
+    fx.boxes.answers = {BoxAnswer::No};
+    w->close();
+    flush_deletes();
+    EXPECT_EQ(fx.app->target_editor().current(), nullptr);
+    w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Label2->text(), "1");
+}
+
+TEST(EditorWindow, CaptionsAndPlaces) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    EXPECT_EQ(w->size(), QSize(494, 194));
+    EXPECT_EQ(w->Label1->text(), QStringLiteral("監視通番："));
+    EXPECT_EQ(w->up->text(), QStringLiteral("↑"));
+    EXPECT_EQ(w->down->text(), QStringLiteral("↓"));
+    EXPECT_EQ(w->new_->text(), QStringLiteral("新規(&N)"));
+    EXPECT_EQ(w->del->text(), QStringLiteral("削除(&D)"));
+    EXPECT_EQ(w->end->text(), QStringLiteral("終了(&E)"));
+    EXPECT_EQ(w->Command1->text(), QStringLiteral("更新(&U)"));
+    EXPECT_EQ(w->Frame1->title(), QStringLiteral("項目"));
+    EXPECT_EQ(w->Frame2->title(), QStringLiteral("有効/無効"));
+    EXPECT_EQ(w->Label11->text(), QStringLiteral("無効"));
+    EXPECT_EQ(w->Label10->text(),
+              QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
+                             "変更はキャンセルになります"));
+    for (QLabel* dot : {w->Label6, w->Label7, w->Label8})
+        EXPECT_EQ(dot->text(), QStringLiteral("．"));
+    // places from the window's corner, in pixels at 96 dpi
+    auto at = [w](QWidget* c) { return QRect(c->mapTo(w, QPoint(0, 0)), c->size()); };
+    EXPECT_EQ(at(w->up), QRect(128, 8, 33, 20));
+    EXPECT_EQ(at(w->end), QRect(424, 8, 65, 33));
+    EXPECT_EQ(at(w->Text1), QRect(88, 56, 65, 18));
+    EXPECT_EQ(at(w->Text5), QRect(88, 80, 313, 25));
+    EXPECT_EQ(at(w->Command1), QRect(336, 144, 65, 25));
+    EXPECT_EQ(at(w->Check1), QRect(416, 64, 17, 12));
+    EXPECT_EQ(QApplication::focusWidget() == w->Text1 || w->focusWidget() == w->Text1, true);
+}
+
+TEST(EditorWindow, TabOrderAndAccessKeys) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    EXPECT_EQ(tab_chain(w->Text1),
+              (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "del",
+                           "end", "up", "down", "new", "Command1", "Check1"}));
+
+    // Alt+U stores the boxes like a click on "更新(&U)".
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    paste(w->Text5, QStringLiteral("Renamed"));
+    QTest::keyClick(w, Qt::Key_U, Qt::AltModifier);
+    // an access key presses the button visibly and clicks it a moment later
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return fx.state.targets.records[0].description == "Renamed／1／a"; }, 2000));
+}
+
+TEST(EditorWindow, OctetChecksRefuseAndShowTheStoredRecord) {
+    AppFixture fx; // 10.0.0.1 A／1／a ...
+    TargetEditorWindow* w = open_editor(fx);
+    std::array<QLineEdit*, 4> box{w->Text1, w->Text2, w->Text3, w->Text4};
+    const QStringList stored{"10", "0", "0", "1"};
+    struct Case {
+        const char* text;
+        bool ok[4];
+    };
+    const Case cases[] = {
+        {"0", {false, true, true, false}},     {"255", {true, true, true, true}},
+        {"256", {false, false, false, false}}, {"255.5", {false, false, false, false}},
+        {"0.5", {false, false, false, false}}, {"abc", {false, false, false, false}},
+        {"1e2", {false, false, false, false}}, {"+5", {false, false, false, false}},
+        {" 7 ", {true, true, true, true}}};
+    for (const Case& c : cases) {
+        for (int i = 0; i < 4; ++i) {
+            fx.boxes.clear();
+            box[i]->setText(QString::fromUtf8(c.text));
+            if (c.ok[i]) {
+                EXPECT_TRUE(fx.boxes.shown.empty()) << c.text << " box " << i;
+                EXPECT_EQ(box[i]->text(), QString::fromUtf8(c.text));
+            } else {
+                ASSERT_EQ(fx.boxes.shown.size(), 1u) << c.text << " box " << i;
+                expect_plain_ok(fx.boxes.last(), i == 0 || i == 3 ? k1to255 : k0to255);
+                EXPECT_EQ(box[i]->text(), stored[i]);
+            }
+            box[i]->setText(stored[i]);
+            EXPECT_EQ(fx.state.targets.records[0].address,
+                      "10.0.0.1"); // nothing stored without a command
+        }
+    }
+
+    // Typed: deleting the last digit empties the box, which fails.
+    fx.boxes.clear();
+    w->Text4->setFocus();
+    w->Text4->end(false);
+    QTest::keyClick(w->Text4, Qt::Key_Backspace);
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(fx.boxes.last().text, k1to255);
+    EXPECT_EQ(w->Text4->text(), "1");
+
+    // Letters typed after the digits fail too.
+    fx.boxes.clear();
+    w->Text2->end(false);
+    QTest::keyClicks(w->Text2, "x");
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text2->text(), "0");
+}
+
+TEST(EditorWindow, RefusedOctetDropsEveryUnstoredEdit) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    paste(w->Text5, QStringLiteral("Typed name"));
+    w->Check1->click();
+    w->Text3->setText(QStringLiteral("300"));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(texts(w), (QStringList{"1", "10", "0", "0", "1", "A", "1", "a"}));
+    EXPECT_EQ(w->Check1->checkState(), Qt::Unchecked);
+    EXPECT_EQ(fx.state.targets.records[0].description, "A／1／a");
+}
+
+TEST(EditorWindow, DeleteInTheWindow) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    w->up_Click();
+    paste(w->Text5, QStringLiteral("never stored"));
+    w->del_Click();
+    EXPECT_EQ(fx.state.targets.count, 2);
+    EXPECT_EQ(texts(w), (QStringList{"1", "10", "0", "0", "1", "A", "1", "a"}));
+    EXPECT_EQ(fx.state.targets.records[1].description, "C／3／c");
+    w->up_Click();
+    w->del_Click();
+    w->del_Click();
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    expect_plain_ok(fx.boxes.last(),
+                    QStringLiteral("データは最低１つ必要です。\rこれ以上削除できません。"));
+    EXPECT_EQ(fx.state.targets.count, 1);
+    EXPECT_EQ(w->Label2->text(), "1");
+    EXPECT_EQ(w->Text5->text(), "A");
+}
+
+TEST(EditorWindow, DownStoresUpdateKeepsTheBoxesAndARefusedDeleteShowsNothingNew) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    // ↓ on the first record stores the edits and shows the same record again
+    paste(w->Text5, QStringLiteral("Edited"));
+    w->down_Click();
+    EXPECT_EQ(fx.state.targets.records[0].description, QStringLiteral("Edited／1／a"));
+    EXPECT_EQ(w->Label2->text(), "1");
+    // 更新 stores, and the boxes keep exactly what was typed, a "／" included
+    paste(w->Text5, QStringLiteral("X／Y"));
+    w->Command1_Click();
+    EXPECT_EQ(fx.state.targets.records[0].description, QStringLiteral("X／Y／1／a"));
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("X／Y"));
+    EXPECT_EQ(w->Text6->text(), "1");
+
+    AppFixture one(kanshi({{"10.0.0.1", "Only／1／a", 0}}));
+    w = open_editor(one);
+    paste(w->Text5, QStringLiteral("typed, not stored"));
+    w->del_Click();
+    ASSERT_EQ(one.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("typed, not stored")); // nothing redisplayed
+    EXPECT_EQ(one.state.targets.records[0].description, QStringLiteral("Only／1／a"));
+}
+
+TEST(EditorWindow, NewAfterEditsAndAtTheLimit) {
+    AppFixture fx(kanshi(numbered(5)));
+    TargetEditorWindow* w = open_editor(fx);
+    w->up_Click();
+    w->Text1->setText(QStringLiteral("192"));
+    paste(w->Text6, QStringLiteral("0120"));
+    w->Check1->click();
+    QTest::mouseClick(w->new_, Qt::LeftButton);
+    EXPECT_EQ(fx.state.targets.count, 6);
+    EXPECT_EQ(fx.state.targets.records[1].address, "192.0.0.3");
+    EXPECT_EQ(fx.state.targets.records[1].description, "Dev2／0120／P2");
+    EXPECT_EQ(fx.state.targets.records[1].flag, 1);
+    EXPECT_EQ(texts(w), (QStringList{"6", "127", "0", "0", "1", " ", " ", " "}));
+    EXPECT_EQ(w->Check1->checkState(), Qt::Unchecked);
+
+    AppFixture full(kanshi(numbered(1000)));
+    w = open_editor(full);
+    paste(w->Text5, QStringLiteral("kept in the box only"));
+    QTest::mouseClick(w->new_, Qt::LeftButton);
+    EXPECT_EQ(full.state.targets.count, 1000);
+    EXPECT_EQ(w->Label2->text(), "1");
+    EXPECT_EQ(w->Text5->text(), "kept in the box only");
+    EXPECT_EQ(full.state.targets.records[0].description, "Dev1／1／P1");
+    EXPECT_TRUE(full.boxes.shown.empty());
+}
+
+TEST(EditorWindow, UpOnTheLastRecordStoresAndRedisplays) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    w->up_Click();
+    w->up_Click();
+    paste(w->Text5, QStringLiteral("Rack／B"));
+    w->up_Click();
+    EXPECT_EQ(w->Label2->text(), "3");
+    EXPECT_EQ(fx.state.targets.records[2].description, "Rack／B／3／c");
+    EXPECT_EQ(texts(w).mid(5), (QStringList{"Rack", "B", "3／c"}));
+    // The shared table changed at once: a sweep now would probe what is stored.
+    w->Text4->setText(QStringLiteral("200"));
+    w->Command1_Click();
+    EXPECT_EQ(fx.state.targets.records[2].address, "10.0.0.200");
+    EXPECT_EQ(w->Text4->text(), "200");
+}
+
+TEST(EditorWindow, HandEditedRecordsShowWithoutHangingOrRepeating) {
+    AppFixture fx(
+        kanshi({{"10.0.5", "NameOnly", 5}, {"300.0.0.1", "A／B／C", 2}, {"host", "A／B", -1}}));
+    TargetEditorWindow* w = open_editor(fx);
+    EXPECT_EQ(texts(w), (QStringList{"1", "10", "0", "5", "", "NameOnly", "", ""}));
+    EXPECT_EQ(w->Check1->checkState(), Qt::Unchecked);
+    // the empty fourth octet is reported once the window stands
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    expect_plain_ok(fx.boxes.last(), k1to255);
+
+    fx.boxes.clear();
+    w->up_Click();
+    EXPECT_EQ(fx.state.targets.records[0].address, "10.0.5.");
+    EXPECT_EQ(fx.state.targets.records[0].flag, 0);
+    EXPECT_EQ(w->Text1->text(), "300");
+    EXPECT_EQ(fx.boxes.shown.size(), 1u); // once, not again and again
+    EXPECT_EQ(w->Check1->checkState(), Qt::PartiallyChecked);
+
+    // A stored 2 goes back as 2 unless the operator clicks the box, which
+    // then only toggles between ticked and clear.
+    fx.boxes.clear();
+    w->up_Click();
+    EXPECT_EQ(fx.state.targets.records[1].flag, 2);
+    EXPECT_EQ(texts(w), (QStringList{"3", "host", "", "", "", "A", "B", ""}));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    w->down_Click();
+    w->Check1->click();
+    EXPECT_EQ(w->Check1->checkState(), Qt::Checked);
+    w->Check1->click();
+    EXPECT_EQ(w->Check1->checkState(), Qt::Unchecked);
+    w->Check1->click();
+    EXPECT_EQ(w->Check1->checkState(), Qt::Checked);
+    w->Command1_Click();
+    EXPECT_EQ(fx.state.targets.records[1].flag, 1);
+}
+
+TEST(EditorWindow, EmptyListOffersOnlyNewAndEnd) {
+    AppFixture fx(QByteArray{});
+    ASSERT_TRUE(fx.started);
+    TargetEditorWindow* w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(texts(w), (QStringList{"", "", "", "", "", "", "", ""}));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    for (QWidget* c : std::initializer_list<QWidget*>{w->Text1, w->Text4, w->Text7, w->Check1,
+                                                      w->Command1, w->del, w->up, w->down})
+        EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+    EXPECT_TRUE(w->new_->isEnabled());
+    EXPECT_TRUE(w->end->isEnabled());
+
+    QTest::mouseClick(w->new_, Qt::LeftButton);
+    EXPECT_EQ(fx.state.targets.count, 1);
+    EXPECT_EQ(texts(w), (QStringList{"1", "127", "0", "0", "1", " ", " ", " "}));
+    EXPECT_TRUE(w->Text1->isEnabled());
+    EXPECT_TRUE(w->del->isEnabled());
+    EXPECT_TRUE(fx.boxes.shown.empty());
+}
+
+TEST(EditorWindow, QuotesAndLineBreaksAreRefusedCommasKept) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    paste(w->Text6, QStringLiteral("03-1234"));
+    for (const QString& bad :
+         {QStringLiteral("say \"x\""), QStringLiteral("two\nlines"), QStringLiteral("emoji 😀")}) {
+        fx.boxes.clear();
+        w->Text6->setText(bad);
+        ASSERT_EQ(fx.boxes.shown.size(), 1u);
+        EXPECT_EQ(fx.boxes.last().title, app_title());
+        EXPECT_EQ(fx.boxes.last().icon, BoxIcon::None);
+        EXPECT_EQ(w->Text6->text(), "03-1234");
+    }
+    fx.boxes.clear();
+    paste(w->Text5, QStringLiteral("Router, 2F"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    w->Command1_Click();
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->close();
+    EXPECT_EQ(fx.state.targets.records[0].description, "Router, 2F／03-1234／a"); // read back whole
+}
+
+TEST(EditorWindow, OneWindowAndNoneWhileStopped) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    w->up_Click();
+    EXPECT_EQ(open_editor(fx), w);
+    EXPECT_EQ(w->Label2->text(), "2");
+    int editors = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        editors += top->objectName() == "kansi";
+    EXPECT_EQ(editors, 1);
+
+    AppFixture stopped;
+    stopped.state.monitor.set_delivery_stopped(true);
+    EXPECT_EQ(open_editor(stopped), nullptr);
+    stopped.app->Command4_Click();
+    EXPECT_EQ(stopped.app->target_editor().current(), nullptr);
+}

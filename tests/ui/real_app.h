@@ -1,0 +1,24 @@
+#pragma once
+// The whole program with nothing faked but the operator: the real echo engine
+// and mail over libcurl, started in a test's working directory. Message boxes
+// are recorded (a mail failure would show one) and answered by default.
+#include <chrono>
+
+#include "core/shared_state.h"
+#include "mail/notice_delivery.h"
+#include "platform/smtp/curl_mail_transport.h"
+#include "support/scripted_boxes.h"
+#include "support/work_dir.h"
+#include "ui/application.h"
+
+struct RealApp {
+    RealApp(const TempWorkDir& dir, EchoEngine& engine)
+        : app(Services{state, boxes, engine, mail, [] { return true; },
+                       WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}}) {}
+
+    SharedState state;
+    ScriptedBoxes boxes;
+    CurlMailTransport curl{std::chrono::seconds(5), std::chrono::seconds(10)};
+    NoticeDelivery mail{curl, boxes};
+    Application app;
+};

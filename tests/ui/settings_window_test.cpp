@@ -1,0 +1,314 @@
+// The settings window as the operator meets it: opened from the main window,
+// typed into, closed with Yes or No, with the message boxes answered by script.
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "focus_chain.h"
+
+#include "core/app_title.h"
+#include "core/cp932.h"
+#include "core/typed_input.h"
+#include "settings/conf_file.h"
+#include "settings_window_helpers.h"
+
+namespace {
+
+// Replaces the field's text keystroke by keystroke, as an operator who
+// selects the old value and types over it.
+void type_over(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+// Replaces the selection at once, as a paste does.
+void paste_over(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    field->insert(text);
+}
+
+} // namespace
+
+TEST(SettingsWindow, OpensWithTheSharedSettings) {
+    AppFixture fx(AppFixture::three_targets(), conf_bytes(5, 3, 64, 4));
+    ASSERT_TRUE(fx.started);
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->objectName(), QStringLiteral("kankyo"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("環境設定"));
+    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+    EXPECT_EQ(w->Text3->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(w->Text4->text(), QStringLiteral("example.com"));
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+    EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->Text7->text(), QStringLiteral("64"));
+    EXPECT_EQ(w->Text8->text(), QStringLiteral("4"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+}
+
+TEST(SettingsWindow, CaptionsPlacesAndTabOrder) {
+    AppFixture fx;
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->size(), QSize(313, 300));
+    const std::pair<QLabel*, const char*> captions[] = {
+        {w->Label1, "管理者メールアドレス(メール先)"},
+        {w->Label2, "送信用メールアドレス"},
+        {w->Label3, "送信用SMTPサーバアドレス"},
+        {w->Label4, "送信用　ドメイン名"},
+        {w->Label5, "監視間隔（分）"},
+        {w->Label6, "ICMP失敗許容値"},
+        {w->Label7, "TTL値(1～255)"},
+        {w->Label8, "Mail配信停止値"}};
+    for (const auto& [label, caption] : captions)
+        EXPECT_EQ(label->text(), QString::fromUtf8(caption));
+    EXPECT_EQ(w->Command1->text(), QStringLiteral("終了(&E)"));
+    EXPECT_EQ(w->Text4->geometry(), QRect(8, 168, 233, 25));
+    EXPECT_EQ(w->Text8->geometry(), QRect(16, 264, 41, 25));
+    EXPECT_EQ(w->Text7->geometry(), QRect(104, 264, 41, 25));
+    EXPECT_EQ(w->Command1->geometry(), QRect(200, 224, 105, 49));
+    EXPECT_EQ(tab_chain(w->Text1), (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5",
+                                                "Text6", "Text7", "Text8", "Command1"}));
+}
+
+TEST(SettingsWindow, TheCloseBoxAsksTooAndNoLeavesEverything) {
+    AppFixture fx;
+    const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    type_over(w->Text6, QStringLiteral("7"));
+    fx.boxes.answers = {BoxAnswer::No};
+    w->close(); // as the window's close box does
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(fx.boxes.last().text, QStringLiteral("更新して終了します。"));
+    EXPECT_EQ(fx.boxes.last().title, QStringLiteral("終了判定"));
+    EXPECT_EQ(fx.boxes.last().default_answer, BoxAnswer::Yes);
+    EXPECT_EQ(fx.state.settings.attempts, 3);
+    EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), before);
+}
+
+TEST(SettingsWindow, NumberFieldsTakeOnlyOneTo255) {
+    AppFixture fx(AppFixture::three_targets(), conf_bytes(5, 3, 64, 3));
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+
+    type_over(w->Text5, QStringLiteral("300")); // "3" and "30" pass, "300" does not
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    const BoxRequest& box = fx.boxes.last();
+    EXPECT_EQ(box.text, QStringLiteral("1～255の値で設定してください"));
+    EXPECT_EQ(box.title, app_title());
+    EXPECT_EQ(box.icon, BoxIcon::None);
+    EXPECT_EQ(box.buttons, BoxButtons::Ok);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+
+    fx.boxes.clear();
+    type_over(w->Text5, QStringLiteral("255"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("255"));
+
+    // The stored value comes back, not the last accepted text.
+    type_over(w->Text5, QStringLiteral("0"));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+
+    // Clearing a field, or starting with a minus sign, is refused at once.
+    fx.boxes.clear();
+    w->Text7->selectAll();
+    QTest::keyClick(w->Text7, Qt::Key_Backspace);
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text7->text(), QStringLiteral("64"));
+    type_over(w->Text6, QStringLiteral("-"));
+    EXPECT_EQ(fx.boxes.shown.size(), 2u);
+    EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
+
+    fx.boxes.clear();
+    paste_over(w->Text6, QStringLiteral("0.4"));
+    EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
+    paste_over(w->Text8, QStringLiteral("255.5"));
+    EXPECT_EQ(w->Text8->text(), QStringLiteral("3"));
+    paste_over(w->Text8, QStringLiteral("abc"));
+    EXPECT_EQ(w->Text8->text(), QStringLiteral("3"));
+    EXPECT_EQ(fx.boxes.shown.size(), 3u);
+
+    // Nothing reached the shared settings.
+    EXPECT_EQ(fx.state.settings.interval_minutes, 5);
+    EXPECT_EQ(fx.state.settings.attempts, 3);
+    EXPECT_EQ(fx.state.settings.ttl, 64);
+    EXPECT_EQ(fx.state.settings.stop_after_notices, 3);
+}
+
+TEST(SettingsWindow, FractionsAreStoredHalfToEven) {
+    AppFixture fx;
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    paste_over(w->Text8, QStringLiteral("1.5"));
+    paste_over(w->Text5, QStringLiteral("2.5"));
+    paste_over(w->Text7, QStringLiteral(" 254.5 "));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(w->Text8->text(), QStringLiteral("1.5"));
+
+    fx.boxes.answers = {BoxAnswer::Yes};
+    close_settings(fx);
+    EXPECT_EQ(fx.state.settings.stop_after_notices, 2);
+    EXPECT_EQ(fx.state.settings.interval_minutes, 2);
+    EXPECT_EQ(fx.state.settings.ttl, 254);
+    EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), conf_bytes(2, 3, 254, 2));
+
+    // After the close the main window takes the new interval when Command3 gets the focus.
+    fx.main().Command3_GotFocus();
+    EXPECT_EQ(fx.main().Label7->text(), QStringLiteral("2"));
+}
+
+TEST(SettingsWindow, StoredValueOutsideTheRangeIsReportedAndKept) {
+    AppFixture fx(AppFixture::three_targets(), conf_bytes(300, 3, 64, 3));
+    ASSERT_TRUE(fx.started);
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(boxes_with_text(fx.boxes, range_message()), 1);
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("300"));
+
+    // A refused edit of that field puts 300 back; 300 is checked again as it
+    // goes in (a second message), and putting it back once more changes nothing.
+    fx.boxes.clear();
+    w->Text5->end(false);
+    QTest::keyClicks(w->Text5, QStringLiteral("1"));
+    EXPECT_EQ(boxes_with_text(fx.boxes, range_message()), 2);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("300"));
+
+    // Yes writes it back unchanged.
+    fx.boxes.clear();
+    close_settings(fx);
+    EXPECT_EQ(fx.state.settings.interval_minutes, 300);
+    EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), conf_bytes(300, 3, 64, 3));
+}
+
+TEST(SettingsWindow, NoKeepsSettingsAndFile) {
+    AppFixture fx;
+    const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    type_over(w->Text1, QStringLiteral("other@example.com"));
+    type_over(w->Text5, QStringLiteral("9"));
+
+    fx.boxes.answers = {BoxAnswer::No};
+    close_settings(fx);
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    const BoxRequest& q = fx.boxes.last();
+    EXPECT_EQ(q.text, QStringLiteral("更新して終了します。"));
+    EXPECT_EQ(q.title, QStringLiteral("終了判定"));
+    EXPECT_EQ(q.buttons, BoxButtons::YesNo);
+    EXPECT_EQ(q.default_answer, BoxAnswer::Yes);
+    EXPECT_EQ(q.icon, BoxIcon::None);
+    EXPECT_EQ(settings_window(fx), nullptr); // closed all the same
+
+    EXPECT_EQ(fx.state.settings.admin_address, QStringLiteral("admin@example.com"));
+    EXPECT_EQ(fx.state.settings.interval_minutes, 5);
+    EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), before);
+
+    w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+}
+
+TEST(SettingsWindow, YesRewritesAHandEditedFileInTheCanonicalLayout) {
+    // Bare numbers, LF line ends, a quoted text, a blank before a text and a ninth line.
+    const QByteArray by_hand = "admin@example.com\n\"pelmora@example.com\"\n  127.0.0.1\r\n"
+                               "example.com\r\n5\n3\r\n 64\r\n3   \r\nleftover\r\n";
+    AppFixture fx(AppFixture::three_targets(), by_hand);
+    ASSERT_TRUE(fx.started);
+    ASSERT_NE(open_settings(fx), nullptr);
+    close_settings(fx);
+    EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), conf_bytes(5, 3, 64, 3));
+}
+
+TEST(SettingsWindow, TextFieldsRefuseWhatTheFileCannotHold) {
+    AppFixture fx;
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+
+    w->Text1->end(false);
+    QTest::keyClicks(w->Text1, QStringLiteral("\""));
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(fx.boxes.last().text, quote_or_break_message());
+    EXPECT_EQ(fx.boxes.last().title, app_title());
+    EXPECT_EQ(fx.boxes.last().icon, BoxIcon::None);
+    EXPECT_EQ(fx.boxes.last().buttons, BoxButtons::Ok);
+    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+
+    paste_over(w->Text3, QStringLiteral("mail.example.com\r\nsecond"));
+    EXPECT_EQ(w->Text3->text(), QStringLiteral("127.0.0.1"));
+    w->Text4->end(false);
+    w->Text4->insert(QStringLiteral("😀"));
+    EXPECT_EQ(w->Text4->text(), QStringLiteral("example.com"));
+    EXPECT_EQ(fx.boxes.shown.size(), 3u);
+
+    // The previous text is the last accepted one, not the one at opening.
+    type_over(w->Text2, QStringLiteral("a,b"));
+    w->Text2->insert(QStringLiteral("\""));
+    EXPECT_EQ(w->Text2->text(), QStringLiteral("a,b"));
+
+    // A comma and Japanese text go through the file and come back whole.
+    fx.boxes.clear();
+    paste_over(w->Text4, QStringLiteral("例え,ば"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    close_settings(fx);
+    SharedState reread;
+    load_settings(reread.settings, fx.dir.path(QStringLiteral("conf.ini")));
+    EXPECT_EQ(reread.settings.sender_address, QStringLiteral("a,b"));
+    EXPECT_EQ(reread.settings.sender_domain, QStringLiteral("例え,ば"));
+    EXPECT_EQ(reread.settings.admin_address, QStringLiteral("admin@example.com"));
+}
+
+TEST(SettingsWindow, AQuoteFromAHandEditedFileIsKeptUntilTheOperatorEditsIt) {
+    // A quote inside a text reads back fine from the file; opening must not drop it.
+    AppFixture fx(AppFixture::three_targets(),
+                  "ad\"min@example.com\r\npelmora@example.com\r\n127.0.0.1\r\nexample.com\r\n"
+                  " 5 \r\n 3 \r\n 64 \r\n 3 \r\n");
+    ASSERT_TRUE(fx.started);
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(w->Text1->text(), QStringLiteral("ad\"min@example.com"));
+    close_settings(fx);
+    EXPECT_EQ(fx.state.settings.admin_address, QStringLiteral("ad\"min@example.com"));
+}
+
+TEST(SettingsWindow, ExistsOnceAndNotWhileDeliveryIsStopped) {
+    AppFixture fx;
+    SettingsWindow* first = open_settings(fx);
+    ASSERT_NE(first, nullptr);
+    first->Text5->setText(QStringLiteral("9"));
+    EXPECT_EQ(open_settings(fx), first);
+    EXPECT_EQ(first->Text5->text(), QStringLiteral("9")); // brought forward, not reloaded
+    close_settings(fx);
+
+    fx.boxes.clear();
+    fx.state.monitor.set_delivery_stopped(true);
+    fx.app->Command3_Click();
+    EXPECT_EQ(settings_window(fx), nullptr);
+    EXPECT_TRUE(fx.boxes.shown.empty());
+}
+
+TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
+    AppFixture fx;
+    const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    type_over(w->Text5, QStringLiteral("7"));
+    {
+        AsUnprivileged nobody; // the directory and the file belong to root
+        close_settings(fx);
+    }
+    ASSERT_EQ(fx.boxes.shown.size(), 2u);
+    const BoxRequest& failure = fx.boxes.last();
+    EXPECT_EQ(failure.icon, BoxIcon::Critical);
+    EXPECT_EQ(failure.title, app_title());
+    EXPECT_TRUE(failure.text.contains(QStringLiteral("conf.ini"))) << failure.text.toStdString();
+    EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), before);
+    EXPECT_EQ(fx.state.settings.interval_minutes, 7); // confirmed, in effect until the program ends
+
+    // The program goes on: the window can be opened again.
+    ASSERT_NE(open_settings(fx), nullptr);
+    EXPECT_EQ(settings_window(fx)->Text5->text(), QStringLiteral("7"));
+}
