@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <functional>
+#include <future>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "core/cp932.h"
 #include "core/file_error.h"
@@ -29,6 +34,55 @@ QByteArray records(int n) {
                "1\x81\x5e"
                "x\r\n 0 \r\n";
     return out;
+}
+
+QByteArray local(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+struct stat status_of(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(local(path).constData(), &st), 0) << path.toStdString();
+    return st;
+}
+
+// Loading either file, by its own name.
+using Loader = std::function<void(const QString& path)>;
+const std::pair<QString, Loader> kLoaders[] = {
+    {QStringLiteral("conf.ini"),
+     [](const QString& path) {
+         SharedState s;
+         conf_load(s, path);
+     }},
+    {QStringLiteral("kanshi.ini"),
+     [](const QString& path) {
+         SharedState s;
+         load_target_list(s, path);
+     }},
+};
+
+// The text of the FileError that load throws, within two seconds. A load that
+// blocks is left behind in its own thread; the test fails either way.
+QString refusal_within_2s(const Loader& load, const QString& path) {
+    auto result = std::make_shared<std::promise<QString>>();
+    std::future<QString> text = result->get_future();
+    std::thread([load, path, result] {
+        try {
+            load(path);
+            result->set_value(QStringLiteral("(loaded)"));
+        } catch (const FileError& e) {
+            result->set_value(e.text);
+        } catch (const std::exception& e) {
+            result->set_value(QStringLiteral("(crashed: %1)").arg(e.what()));
+        }
+    }).detach();
+    if (text.wait_for(std::chrono::seconds(2)) != std::future_status::ready)
+        return QStringLiteral("(still blocked after 2 s)");
+    return text.get();
+}
+
+bool root_rules_testable() {
+    return ::geteuid() == 0;
 }
 
 } // namespace
@@ -173,4 +227,157 @@ TEST(SafeSave, KeepsTheFileModeAndReplacesTheContent) {
     struct stat st {};
     ::stat(QFile::encodeName(dir.path("kanshi.ini")).constData(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(FileKinds, FifoFolderDeviceAndHugeFileAreRefusedAtOnceNamingTheFile) {
+    for (const auto& [name, load] : kLoaders) {
+        for (const bool as_root : {true, false}) {
+            SCOPED_TRACE(name.toStdString() + (as_root ? " as root" : " as nobody"));
+            struct Case {
+                std::function<void(const QString&)> make;
+                QString expected;
+            };
+            const Case cases[] = {
+                {[](const QString& p) { ASSERT_EQ(::mkfifo(local(p).constData(), 0644), 0); },
+                 QStringLiteral("通常のファイルではありません")},
+                {[](const QString& p) { ASSERT_TRUE(QDir().mkdir(p)); },
+                 QStringLiteral("フォルダーです")},
+                // a symlink is refused to root before the device is looked at
+                {[](const QString& p) {
+                     ASSERT_EQ(::symlink("/dev/zero", local(p).constData()), 0);
+                 },
+                 as_root && root_rules_testable() ? QStringLiteral("シンボリックリンク")
+                                                  : QStringLiteral("通常のファイルではありません")},
+                {[](const QString& p) {
+                     QFile f(p);
+                     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(5 << 20));
+                 },
+                 QStringLiteral("大きすぎます")},
+            };
+            for (const Case& c : cases) {
+                TempWorkDir dir;
+                const QString path = dir.path(name);
+                c.make(path);
+                QElapsedTimer took;
+                took.start();
+                QString text;
+                if (as_root) {
+                    text = refusal_within_2s(load, path);
+                } else {
+                    AsUnprivileged nobody;
+                    text = refusal_within_2s(load, path);
+                }
+                EXPECT_LT(took.elapsed(), 2000);
+                EXPECT_TRUE(text.contains(name) && text.contains(c.expected)) << text.toStdString();
+            }
+        }
+    }
+}
+
+TEST(RootFileRules, RootRefusesSymlinksForeignFilesAndOpenFolders) {
+    if (!root_rules_testable())
+        GTEST_SKIP() << "needs root";
+    TempWorkDir elsewhere;
+    elsewhere.write("secret", records(1));
+    ::chmod(local(elsewhere.path("secret")).constData(), 0600);
+
+    for (const auto& [name, load] : kLoaders) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray good = name == "conf.ini" ? conf_bytes() : records(1);
+        {
+            TempWorkDir dir;
+            ASSERT_EQ(::symlink(local(elsewhere.path("secret")).constData(),
+                                local(dir.path(name)).constData()),
+                      0);
+            const QString text = refusal_within_2s(load, dir.path(name));
+            EXPECT_TRUE(text.contains(name) && text.contains(QStringLiteral("シンボリックリンク")))
+                << text.toStdString();
+        }
+        {
+            TempWorkDir dir;
+            dir.write(name, good);
+            ASSERT_EQ(::chown(local(dir.path(name)).constData(), 65534, 65534), 0);
+            QString text = refusal_within_2s(load, dir.path(name));
+            EXPECT_TRUE(text.contains(name) && text.contains(QStringLiteral("root 以外が所有")))
+                << text.toStdString();
+
+            ::chown(local(dir.path(name)).constData(), 0, 0);
+            EXPECT_EQ(refusal_within_2s(load, dir.path(name)), QStringLiteral("(loaded)"));
+
+            // the folder, or the file itself, writable by others
+            ::chmod(local(dir.root()).constData(), 01777);
+            text = refusal_within_2s(load, dir.path(name));
+            EXPECT_TRUE(text.contains(QStringLiteral("書き込めるフォルダー")))
+                << text.toStdString();
+            ::chmod(local(dir.root()).constData(), 0755);
+            ::chmod(local(dir.path(name)).constData(), 0664);
+            text = refusal_within_2s(load, dir.path(name));
+            EXPECT_TRUE(text.contains(QStringLiteral("書き込めるファイル"))) << text.toStdString();
+        }
+    }
+}
+
+TEST(RootFileRules, OtherUsersMayStillUseASymlinkedFile) {
+    TempWorkDir dir;
+    dir.write("real.ini", records(2));
+    ASSERT_EQ(::symlink("real.ini", local(dir.path("kanshi.ini")).constData()), 0);
+    AsUnprivileged nobody;
+    SharedState s;
+    load_target_list(s, dir.path("kanshi.ini"));
+    EXPECT_EQ(s.dat_count, 2);
+}
+
+TEST(SafeSave, RootNeverReplacesASymlinkAndNeverWritesSetIdBits) {
+    if (!root_rules_testable())
+        GTEST_SKIP() << "needs root";
+    TempWorkDir dir;
+    SharedState s;
+    s.to_mailadd = "new@x";
+
+    // a link to a set-user-ID program: neither is touched
+    dir.write("program", "#!/bin/sh\n");
+    ::chmod(local(dir.path("program")).constData(), 04755);
+    ASSERT_EQ(::symlink("program", local(dir.path("conf.ini")).constData()), 0);
+    try {
+        conf_save(s, dir.path("conf.ini"));
+        FAIL() << "root must not replace a symlink";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(e.text.contains("conf.ini") &&
+                    e.text.contains(QStringLiteral("シンボリックリンク")))
+            << e.text.toStdString();
+    }
+    EXPECT_TRUE(S_ISLNK(status_of(dir.path("conf.ini")).st_mode));
+    EXPECT_EQ(status_of(dir.path("program")).st_mode & 07777, 04755u);
+
+    // a set-ID file of root's is replaced by a plain one, owner and group kept
+    QFile::remove(dir.path("conf.ini"));
+    dir.write("conf.ini", conf_bytes());
+    ASSERT_EQ(::chown(local(dir.path("conf.ini")).constData(), 0, 65534), 0);
+    ::chmod(local(dir.path("conf.ini")).constData(), 07754);
+    conf_save(s, dir.path("conf.ini"));
+    const struct stat after = status_of(dir.path("conf.ini"));
+    EXPECT_EQ(after.st_mode & 07777, 0754u);
+    EXPECT_EQ(after.st_uid, 0u);
+    EXPECT_EQ(after.st_gid, 65534u);
+    EXPECT_TRUE(dir.read("conf.ini").startsWith("new@x\r\n"));
+}
+
+TEST(SafeSave, AnotherUserKeepsTheirOwnershipAndLosesSetIdBitsToo) {
+    if (!root_rules_testable())
+        GTEST_SKIP() << "needs root to act as another user";
+    TempWorkDir dir;
+    ::chmod(local(dir.root()).constData(), 0777);
+    dir.write("kanshi.ini", records(1));
+    ::chown(local(dir.path("kanshi.ini")).constData(), 65534, 65534);
+    ::chmod(local(dir.path("kanshi.ini")).constData(), 06664);
+    SharedState s;
+    {
+        AsUnprivileged nobody;
+        save_target_list(s, dir.path("kanshi.ini"));
+    }
+    ::chmod(local(dir.root()).constData(), 0755);
+    const struct stat after = status_of(dir.path("kanshi.ini"));
+    EXPECT_EQ(after.st_mode & 07777, 0664u);
+    EXPECT_EQ(after.st_uid, 65534u);
+    EXPECT_EQ(dir.read("kanshi.ini"), QByteArray());
 }
