@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/cp932.h"
+#include "mail/address_check.h"
 #include "platform/internet_message.h"
 
 namespace {
@@ -82,12 +83,10 @@ std::int32_t CurlSmtpComponent::DZSmtpSendMail(std::int32_t handle, const char* 
         return fail(smtp_code::not_connected, QStringLiteral("SMTPサーバーに接続していません。"));
     const QString from = strip_blanks(from_cp932(from_text));
     const QString to = strip_blanks(from_cp932(to_text));
-    if (holds_control_character(from))
-        return fail(smtp_code::refused_setting,
-                    refused_setting_text(QStringLiteral("送信元アドレス")));
-    if (holds_control_character(to))
-        return fail(smtp_code::refused_setting,
-                    refused_setting_text(QStringLiteral("送信先アドレス")));
+    if (const auto refusal = mail_address_refusal(from, QStringLiteral("送信元アドレス")))
+        return fail(smtp_code::refused_setting, *refusal);
+    if (const auto refusal = mail_address_refusal(to, QStringLiteral("送信先アドレス")))
+        return fail(smtp_code::refused_setting, *refusal);
 
     const OutgoingMail mail{from, to, from_cp932(subject), from_cp932(body),
                             QDateTime::currentDateTime()};
