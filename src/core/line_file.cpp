@@ -21,7 +21,9 @@ QString too_large_text() {
 } // namespace
 
 FieldScanner::FieldScanner(const QByteArray& cp932_bytes, const QString& file_name)
-    : text_(cp932_decode(cp932_bytes)), file_(file_name) {}
+    : text_(cp932_decode(cp932_bytes.startsWith(kUtf8Bom) ? cp932_bytes.mid(kUtf8Bom.size())
+                                                          : cp932_bytes)),
+      file_(file_name) {}
 
 void FieldScanner::fail(const QString& reason, int line) const {
     throw FileError(QStringLiteral("%1 の %2 行目を読み込めません。\n%3")
@@ -68,12 +70,14 @@ QString FieldScanner::read_field(int& start_line) {
         pos_ = end;
     }
 
+    last_ended_at_comma_ = pos_ < text_.size() && text_[pos_] == u',';
     if (pos_ < text_.size()) {
-        if (text_[pos_] == u',')
+        if (last_ended_at_comma_)
             ++pos_;
         else
             consume_line_end();
     }
+    last_field_ = value;
     return value;
 }
 

@@ -13,6 +13,13 @@ struct Record {
     QString mess;
     int16 valid_flag;
 };
+
+// A flag field that holds a number and nothing else but blanks.
+bool is_whole_number(const QString& field) {
+    const std::optional<NumberPrefix> number = number_prefix(field);
+    return number && field.mid(number->end).trimmed().isEmpty();
+}
+
 } // namespace
 
 void load_target_list(SharedState& state, const QString& path) {
@@ -24,8 +31,16 @@ void load_target_list(SharedState& state, const QString& path) {
                     in.line());
         Record r;
         r.ip_add = in.read_text();
+        const int description_line = in.line();
         r.mess = in.read_text();
+        const bool description_cut = in.last_ended_at_comma();
         r.valid_flag = in.read_number();
+        // A comma in an unquoted description cuts it, and every field after
+        // it would shift into the wrong record: say so here, not at the end.
+        if (description_cut && !is_whole_number(in.last_field()))
+            in.fail(QStringLiteral("説明にカンマ「,」が含まれています。"
+                                   "カンマを含む説明は「\"」で囲んでください。"),
+                    description_line);
         records.push_back(std::move(r));
     }
     for (size_t i = 0; i < records.size(); ++i) {

@@ -12,6 +12,7 @@
 
 #include "core/cp932.h"
 #include "core/file_error.h"
+#include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
 #include "support/work_dir.h"
@@ -380,4 +381,100 @@ TEST(SafeSave, AnotherUserKeepsTheirOwnershipAndLosesSetIdBitsToo) {
     EXPECT_EQ(after.st_mode & 07777, 0664u);
     EXPECT_EQ(after.st_uid, 65534u);
     EXPECT_EQ(dir.read("kanshi.ini"), QByteArray());
+}
+
+TEST(TargetFile, ACommaInAnUnquotedDescriptionFailsAtItsOwnLine) {
+    TempWorkDir dir;
+    SharedState s;
+    // record 2's description holds a comma: without a check the fields shift
+    // and the load ends with "the file ends early" far below
+    dir.write("kanshi.ini", records(1) + "10.0.0.8\r\nCore, rack 2\x81\x5e" +
+                                "1\x81\x5ex\r\n 0 \r\n" + records(3));
+    try {
+        load_target_list(s, dir.path("kanshi.ini"));
+        FAIL() << "a cut description must fail";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(e.text.contains(QStringLiteral("kanshi.ini の 5 行目")) &&
+                    e.text.contains(QStringLiteral("カンマ")))
+            << e.text.toStdString();
+    }
+    // fields split by commas on one line, flag included, still read
+    dir.write("kanshi.ini", "10.0.0.1,Core,1\r\n10.0.0.2\r\nEdge\r\n 0 \r\n");
+    load_target_list(s, dir.path("kanshi.ini"));
+    ASSERT_EQ(s.dat_count, 2);
+    EXPECT_EQ(s.mess[0], "Core");
+    EXPECT_EQ(s.valid_flag[0], 1);
+}
+
+TEST(HandEditWarnings, NumbersOutside1To255AreListedWithWhatTheProgramDoes) {
+    TempWorkDir dir;
+    dir.write("kanshi.ini", records(2));
+    dir.write("conf.ini", conf_bytes());
+    EXPECT_EQ(hand_edit_warning_text(dir.path("conf.ini"), dir.path("kanshi.ini")), QString());
+
+    // an empty 8th line is a stop value of 0; TTL 0 still goes out as 1
+    QByteArray conf = conf_bytes(5, 3, 0, 1);
+    conf.replace(conf.lastIndexOf(" 1 \r\n"), 5, "\r\n");
+    dir.write("conf.ini", conf);
+    const QStringList lines =
+        hand_edit_warning_text(dir.path("conf.ini"), dir.path("kanshi.ini")).split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines[1], QStringLiteral("conf.ini の 7 行目: TTL値が 0 です（1～255 の範囲外）。"
+                                       "TTL 1 として送信します。"));
+    EXPECT_EQ(lines[2],
+              QStringLiteral("conf.ini の 8 行目: Mail配信停止値が 0 です（1～255 の範囲外）。"
+                             "通知は送信されません。"));
+
+    struct Case {
+        int interval, attempts, ttl, stop;
+        QString expected;
+    };
+    const Case cases[] = {
+        {0, 3, 64, 3,
+         QStringLiteral("5 行目: 監視間隔（分）が 0 です（1～255 の範囲外）。1 分ごと")},
+        {-7, 3, 64, 3, QStringLiteral("1 分ごとに監視します。")},
+        {300, 3, 64, 3, QStringLiteral("300 分ごとに監視します。")},
+        {5, 0, 64, 3,
+         QStringLiteral(
+             "6 行目: ICMP失敗許容値が 0 です（1～255 の範囲外）。各機器に ping を 1 回まで")},
+        {5, 3, -1, 3, QStringLiteral("TTL値が -1 です（1～255 の範囲外）。TTL 1 として")},
+        {5, 3, 256, 3, QStringLiteral("TTL 255 として送信します。")},
+        {5, 3, 64, -2, QStringLiteral("通知は送信されません。")},
+        {5, 3, 64, 1000, QStringLiteral("通知は連続 1000 回まで送信されます。")},
+    };
+    for (const Case& c : cases) {
+        const QStringList warnings =
+            conf_number_warnings(conf_bytes(c.interval, c.attempts, c.ttl, c.stop), "conf.ini");
+        ASSERT_EQ(warnings.size(), 1);
+        EXPECT_TRUE(warnings[0].contains(c.expected)) << warnings[0].toStdString();
+    }
+    // a conf.ini that cannot be loaded gets no number warnings; the load says why
+    EXPECT_TRUE(conf_number_warnings("a\r\nb\r\n", "conf.ini").isEmpty());
+}
+
+TEST(HandEditWarnings, ABomIsReportedAndSkippedSoTheFirstAddressWorks) {
+    TempWorkDir dir;
+    dir.write("conf.ini", QByteArray("\xEF\xBB\xBF") + conf_bytes());
+    dir.write("kanshi.ini", QByteArray("\xEF\xBB\xBF") + records(2));
+    EXPECT_EQ(hand_edit_warning_text(dir.path("conf.ini"), dir.path("kanshi.ini")),
+              QStringLiteral(
+                  "設定ファイルに次の問題があります。監視はこのまま続けます。\n"
+                  "conf.ini の 1 行目: 先頭に UTF-8 の BOM があります。BOM は読み飛ばします。\n"
+                  "kanshi.ini の 1 行目: 先頭に UTF-8 の BOM があります。BOM は読み飛ばします。"));
+    SharedState s;
+    conf_load(s, dir.path("conf.ini"));
+    EXPECT_EQ(s.to_mailadd, "admin@example.com");
+    load_target_list(s, dir.path("kanshi.ini"));
+    ASSERT_EQ(s.dat_count, 2);
+    EXPECT_EQ(s.ip_add[0], "10.0.0.0");
+}
+
+TEST(HandEditWarnings, LinesThatAreNotCodePage932AreNamedOnePerLine) {
+    // Lines counted the way the loader counts them: CR LF, LF and CR alike.
+    const QByteArray bytes = "10.0.0.1\r\nBad\xA0name\n 0 \r10.0.0.2\rcut\x81\r\n 1 \r\n";
+    const QStringList warnings = line_encoding_warnings(bytes, "kanshi.ini");
+    ASSERT_EQ(warnings.size(), 2);
+    EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("kanshi.ini の 2 行目: シフトJIS")));
+    EXPECT_TRUE(warnings[1].startsWith(QStringLiteral("kanshi.ini の 5 行目: シフトJIS")));
+    EXPECT_TRUE(line_encoding_warnings(records(3), "kanshi.ini").isEmpty());
 }
