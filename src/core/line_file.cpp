@@ -3,12 +3,27 @@
 #include <QFile>
 #include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/cp932.h"
+#include "core/root_file_rules.h"
+
+namespace {
+// Far beyond 1001 records; anything larger is not one of our files.
+constexpr qsizetype kMaxFileBytes = 4 * 1024 * 1024;
+
+QString too_large_text() {
+    return QStringLiteral("ファイルが大きすぎます（上限 4 MiB）。");
+}
+} // namespace
 
 FieldScanner::FieldScanner(const QByteArray& cp932_bytes, const QString& file_name)
-    : text_(cp932_decode(cp932_bytes)), file_(file_name) {}
+    : text_(cp932_decode(cp932_bytes.startsWith(kUtf8Bom) ? cp932_bytes.mid(kUtf8Bom.size())
+                                                          : cp932_bytes)),
+      file_(file_name) {}
 
 void FieldScanner::fail(const QString& reason, int line) const {
     throw FileError(QStringLiteral("%1 の %2 行目を読み込めません。\n%3")
@@ -55,12 +70,14 @@ QString FieldScanner::read_field(int& start_line) {
         pos_ = end;
     }
 
+    last_ended_at_comma_ = pos_ < text_.size() && text_[pos_] == u',';
     if (pos_ < text_.size()) {
-        if (text_[pos_] == u',')
+        if (last_ended_at_comma_)
             ++pos_;
         else
             consume_line_end();
     }
+    last_field_ = value;
     return value;
 }
 
@@ -164,15 +181,64 @@ QByteArray LineWriter::bytes(const QString& file_name) const {
 }
 
 QByteArray read_whole_file(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        const int e = errno;
-        throw FileError(
-            QStringLiteral("%1 を開けません。\n%2")
-                .arg(path, f.exists() ? system_reason(e ? e : EACCES) : system_reason(ENOENT)));
+    const auto cannot_read = [&](const QString& reason) {
+        return FileError(QStringLiteral("%1 を読み込めません。\n%2").arg(path, reason));
+    };
+    const auto refuse_kind = [&](const struct stat& st) {
+        if (S_ISDIR(st.st_mode))
+            throw cannot_read(QStringLiteral("フォルダーです。"));
+        if (!S_ISREG(st.st_mode))
+            throw cannot_read(
+                QStringLiteral("通常のファイルではありません（FIFO やデバイスなど）。"));
+        if (st.st_size > kMaxFileBytes)
+            throw cannot_read(too_large_text());
+    };
+
+    // Look before opening: opening a FIFO or a device may block or act.
+    const QByteArray name = QFile::encodeName(path);
+    const bool as_root = root_file_rules_apply();
+    struct stat st {};
+    if ((as_root ? ::lstat(name.constData(), &st) : ::stat(name.constData(), &st)) == 0) {
+        if (S_ISLNK(st.st_mode))
+            throw cannot_read(root_symlink_refusal());
+        refuse_kind(st);
     }
-    QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw FileError(QStringLiteral("%1 を読み込めません。\n%2").arg(path, f.errorString()));
-    return data;
+
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
+                                                (as_root ? O_NOFOLLOW : 0));
+    if (fd < 0) {
+        const int e = errno;
+        if (as_root && e == ELOOP)
+            throw cannot_read(root_symlink_refusal());
+        throw FileError(QStringLiteral("%1 を開けません。\n%2").arg(path, system_reason(e)));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    // What was opened may not be what was looked at.
+    if (::fstat(fd, &st) != 0)
+        throw cannot_read(system_reason(errno));
+    refuse_kind(st);
+    if (as_root)
+        if (std::optional<QString> refusal = root_file_refusal(name.toStdString(), &st))
+            throw cannot_read(*refusal);
+
+    // Read one byte past the limit, so that a file still growing is caught too.
+    QByteArray data;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw cannot_read(system_reason(errno));
+        }
+        if (n == 0)
+            return data;
+        data.append(buf, n);
+        if (data.size() > kMaxFileBytes)
+            throw cannot_read(too_large_text());
+    }
 }

@@ -14,7 +14,9 @@
 //  - a number is read by its leading numeric part, rounded half to even;
 //    a field without one reads 0, one outside 16 bits is an error;
 //  - an empty line is an empty text, or 0;
-//  - running out of data while a value is still to be read is an error.
+//  - running out of data while a value is still to be read is an error;
+//  - a UTF-8 byte order mark at the very start is skipped: it can never be
+//    part of an address.
 //
 // Writing: a text as it stands on its own line, in double quotes when it holds
 // a comma (so it reads back whole); a number as sign position (blank or '-'),
@@ -22,11 +24,15 @@
 // back whole is refused rather than written. A text that could not be read
 // back whole is refused rather than written.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
 #include "core/file_error.h"
 #include "core/int16.h"
+
+// The UTF-8 byte order mark some editors put at the start of a file.
+inline constexpr QByteArrayView kUtf8Bom{"\xEF\xBB\xBF", 3};
 
 class FieldScanner {
   public:
@@ -38,6 +44,10 @@ class FieldScanner {
     int16 read_number();
     // The line the next value starts on, counting from 1.
     int line() const { return line_; }
+    // The value read last as it stood, and whether a comma (not a line end or
+    // the end of the data) ended it.
+    const QString& last_field() const { return last_field_; }
+    bool last_ended_at_comma() const { return last_ended_at_comma_; }
 
     [[noreturn]] void fail(const QString& reason, int line) const;
 
@@ -49,6 +59,8 @@ class FieldScanner {
     QString file_;
     qsizetype pos_ = 0;
     int line_ = 1;
+    QString last_field_;
+    bool last_ended_at_comma_ = false;
 };
 
 // The leading numeric part of text after blanks: sign, digits, fraction,

@@ -3,17 +3,33 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/file_error.h"
+#include "core/root_file_rules.h"
 
 namespace {
 
-[[noreturn]] void fail(const QString& path, int error_number) {
+[[noreturn]] void fail(const QString& path, const QString& reason) {
     throw FileError(QStringLiteral("%1 を保存できません。\n%2\n元のファイルは変更されていません。")
-                        .arg(QFileInfo(path).fileName(), system_reason(error_number)));
+                        .arg(QFileInfo(path).fileName(), reason));
+}
+
+[[noreturn]] void fail(const QString& path, int error_number) {
+    fail(path, system_reason(error_number));
+}
+
+// The new file gets the old one's owner and group where we may; a user who
+// may not give files away keeps at least the group where it is one of theirs.
+bool keep_owner(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) == 0)
+        return true;
+    if (errno != EPERM)
+        return false;
+    return ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0 || errno == EPERM;
 }
 
 bool write_all(int fd, const char* p, size_t n) {
@@ -37,18 +53,29 @@ void save_file_safely(const QString& path, const QByteArray& data) {
     const QString dir_q = QFileInfo(path).absolutePath();
     const std::string dir = QFile::encodeName(dir_q).toStdString();
 
-    // A file the operator made read-only is not replaced behind their back,
-    // even though the directory would allow the rename.
     mode_t mode = 0644;
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
+    const bool as_root = root_file_rules_apply();
+    const int looked = as_root ? ::lstat(target.c_str(), &old) : ::stat(target.c_str(), &old);
+    const int look_error = looked == 0 ? 0 : errno;
+    if (as_root && (looked == 0 || look_error == ENOENT)) {
+        if (std::optional<QString> refusal =
+                root_file_refusal(target, looked == 0 ? &old : nullptr))
+            fail(path, *refusal);
+    }
+    const bool replacing = looked == 0;
+    if (replacing) {
+        // A file the operator made read-only is not replaced behind their
+        // back, even though the directory would allow the rename.
         if (::access(target.c_str(), W_OK) != 0)
             fail(path, errno);
         if ((old.st_mode & 0222) == 0)
             fail(path, EACCES); // root may write anywhere; a read-only file still says no
-        mode = old.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        fail(path, errno);
+        // Never set-user-ID, set-group-ID or sticky: whatever the old file
+        // was, this one holds only text.
+        mode = old.st_mode & 0777;
+    } else if (look_error != ENOENT) {
+        fail(path, look_error);
     }
 
     std::string tmp = target + ".XXXXXX";
@@ -58,7 +85,7 @@ void save_file_safely(const QString& path, const QByteArray& data) {
 
     int error_number = 0;
     if (!write_all(fd, data.constData(), static_cast<size_t>(data.size())) ||
-        ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        (replacing && !keep_owner(fd, old)) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
         error_number = errno;
     if (::close(fd) != 0 && error_number == 0)
         error_number = errno;

@@ -7,6 +7,16 @@
 #include "core/safe_save.h"
 #include "core/target_list.h"
 
+namespace {
+
+// A flag field that holds a number and nothing else but blanks.
+bool is_whole_number(const QString& field) {
+    const std::optional<NumberPrefix> number = number_prefix(field);
+    return number && field.mid(number->end).trimmed().isEmpty();
+}
+
+} // namespace
+
 void load_target_list(TargetList& targets, const QString& path) {
     FieldScanner in(read_whole_file(path), QFileInfo(path).fileName());
     std::vector<Target> records;
@@ -16,8 +26,16 @@ void load_target_list(TargetList& targets, const QString& path) {
                     in.line());
         Target t;
         t.address = in.read_text();
+        const int description_line = in.line();
         t.description = in.read_text();
+        const bool description_cut = in.last_ended_at_comma();
         t.flag = in.read_number();
+        // A comma in an unquoted description cuts it, and every field after
+        // it would shift into the wrong record: say so here, not at the end.
+        if (description_cut && !is_whole_number(in.last_field()))
+            in.fail(QStringLiteral("説明にカンマ「,」が含まれています。"
+                                   "カンマを含む説明は「\"」で囲んでください。"),
+                    description_line);
         records.push_back(std::move(t));
     }
     for (size_t i = 0; i < records.size(); ++i)

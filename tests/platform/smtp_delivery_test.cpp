@@ -166,4 +166,34 @@ TEST_F(SmtpDeliveryTest, LineBreakInAnySettingIsRefusedBeforeItReachesTheServer)
     EXPECT_EQ(server.sessions_opened(), 0);
 }
 
+TEST_F(SmtpDeliveryTest, AnAddressThatWouldCarryCommandParametersNeverReachesTheEnvelope) {
+    SmtpTestServer server;
+    const QString kinds[] = {QStringLiteral("> RET=FULL ENVID=x"),
+                             QStringLiteral(">"),
+                             QStringLiteral(" NOTIFY=NEVER"),
+                             QStringLiteral("\tx"),
+                             QStringLiteral("\u3000x"),
+                             QStringLiteral("<x")};
+    for (const QString& tail : kinds) {
+        for (const bool in_sender : {false, true}) {
+            SCOPED_TRACE(tail.toStdString() + (in_sender ? " in the sender" : " in the recipient"));
+            boxes.clear();
+            const QString bad = QStringLiteral("x@example.com") + tail;
+            send(server.address(), in_sender ? kTo : bad, in_sender ? bad : kFrom);
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_TRUE(boxes.last().text.startsWith(
+                QStringLiteral("Code : 900\r\n\r\n") +
+                (in_sender ? QStringLiteral("送信元アドレス") : QStringLiteral("送信先アドレス"))))
+                << boxes.last().text.toStdString();
+        }
+    }
+    // blanks at the ends are no part of the address
+    boxes.clear();
+    send(server.address(), QStringLiteral(" ") + kTo + QStringLiteral("  "));
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    EXPECT_TRUE(server.wait_until_sessions_closed());
+    EXPECT_EQ(server.mail_commands(), 1);
+    EXPECT_EQ(server.messages().size(), 1u);
+}
+
 } // namespace

@@ -10,7 +10,8 @@ Every message received is stored in DIR as NNNN.eml (the DATA exactly as
 received, CR LF and all) next to NNNN.json (envelope sender, recipients and
 the EHLO name); the .json file appears last, so a reader that sees it also
 sees the whole message. DIR/sessions.log gets one "open" line when a client
-session starts, "quit" when the client says QUIT, and "closed" when it ends.
+session starts, "mail" for every MAIL command, "quit" when the client says
+QUIT, and "closed" when it ends.
 
 Modes:
   normal     accepts everything
@@ -86,6 +87,12 @@ class Handler:
     async def handle_QUIT(self, server, session, envelope):
         self.store.log_session("quit")
         return "221 Bye"
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        self.store.log_session("mail")
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, options):
         if self.reject_recipients:

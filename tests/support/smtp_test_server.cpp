@@ -116,6 +116,10 @@ int SmtpTestServer::sessions_closed() const {
     return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "closed");
 }
 
+int SmtpTestServer::mail_commands() const {
+    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "mail");
+}
+
 int SmtpTestServer::sessions_quit() const {
     return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "quit");
 }

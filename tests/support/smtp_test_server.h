@@ -45,6 +45,7 @@ class SmtpTestServer {
     int sessions_opened() const;
     int sessions_closed() const;
     int sessions_quit() const; // sessions the client ended with QUIT (Normal, RejectRecipient)
+    int mail_commands() const; // MAIL commands received, whatever their answer
     // Waits until every session that was opened has ended.
     bool
     wait_until_sessions_closed(std::chrono::milliseconds limit = std::chrono::seconds(5)) const;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "mail/address_check.h"
 #include "platform/smtp/internet_message.h"
 
 namespace {
@@ -48,11 +49,15 @@ std::optional<DeliveryFailure> CurlMailTransport::send(const Notice& notice) {
     const QString from = strip_blanks(notice.sender);
     const QString to = strip_blanks(notice.recipient);
     for (const auto& [text, name] : {std::pair{server_setting, QStringLiteral("SMTPサーバー名")},
-                                     std::pair{domain, QStringLiteral("送信元ドメイン")},
-                                     std::pair{from, QStringLiteral("送信元アドレス")},
-                                     std::pair{to, QStringLiteral("送信先アドレス")}}) {
+                                     std::pair{domain, QStringLiteral("送信元ドメイン")}}) {
         if (auto failure = refuse_control_characters(text, name))
             return failure;
+    }
+    for (const auto& [address, name] : {std::pair{from, QStringLiteral("送信元アドレス")},
+                                        std::pair{to, QStringLiteral("送信先アドレス")}}) {
+        if (const std::optional<QString> refusal = mail_address_refusal(address, name))
+            return DeliveryFailure{DeliveryStage::Refused, delivery_code::refused_setting,
+                                   *refusal};
     }
     const std::optional<SmtpServerAddress> server = parse_smtp_server_address(server_setting);
     if (!server)

@@ -1,0 +1,11 @@
+#pragma once
+// The two mail addresses go into the SMTP envelope as MAIL FROM:<...> and
+// RCPT TO:<...>. A line break would start a command of its own, and a '>' or
+// a blank would end the address early and turn the rest into parameters of
+// the command ("x@example.com> RET=FULL"), so neither may be in one.
+#include <QString>
+#include <optional>
+
+// The text shown to the operator when address (blanks at both ends already
+// stripped) cannot be used, naming setting_name; nullopt when it can.
+std::optional<QString> mail_address_refusal(const QString& address, const QString& setting_name);
