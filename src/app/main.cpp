@@ -3,16 +3,28 @@
 // kanshi.ini.
 #include <QApplication>
 #include <QFont>
+#include <cstdio>
 
 #include "core/shared_state.h"
 #include "mail/send_mail.h"
 #include "platform/curl_smtp_component.h"
+#include "platform/privileges.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/single_instance.h"
 #include "platform/socket_echo_engine.h"
 #include "ui/application.h"
 
 int main(int argc, char** argv) {
+    // First of all, while the binary's capability is still there: the one
+    // ICMP socket for the whole run, then no capability at all before Qt
+    // reads a plugin path, an argument or any other variable.
+    int echo_error = 0;
+    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
+    if (const auto kept = drop_all_capabilities()) {
+        std::fprintf(stderr, "pelmora: cannot give up capabilities (%s)\n", kept->c_str());
+        return 1;
+    }
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
     QFont font(QStringLiteral("Noto Sans CJK JP"));
@@ -21,9 +33,6 @@ int main(int argc, char** argv) {
 
     QtMessageBoxes boxes;
     SingleInstanceLock lock;
-    // One ICMP socket for the whole run, opened before anything else needs it.
-    int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
     SocketEchoEngine unopened; // only stands in while start-up reports the refusal
     EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
     CurlSmtpComponent smtp;
