@@ -11,14 +11,15 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev
   libgtest-dev
-  # tests: mail server, network namespaces, a private X server for real windows
-  python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool
+  # tests: mail server, network namespaces, a private X server for real windows,
+  # setcap for the capability a packaged binary starts with
+  python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool libcap2-bin
 )
 extra=(
   # screenshots of the real windows
   imagemagick fonts-noto-cjk x11-utils
-  # benchmark against fping; capabilities and the desktop entry check for packaging
-  fping libcap2-bin dpkg-dev desktop-file-utils
+  # benchmark against fping; the desktop entry check for packaging
+  fping dpkg-dev desktop-file-utils
   # fuzzing
   clang libclang-rt-14-dev
 )

@@ -10,6 +10,7 @@
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
 #include "platform/echo/socket_echo_engine.h"
+#include "platform/privileges.h"
 #include "platform/single_instance.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "ui/application.h"
@@ -52,10 +53,15 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error) 
 } // namespace
 
 int main(int argc, char** argv) {
-    // The ICMP socket first, while any right to open it is still there; it is
-    // kept for the whole run.
+    // First of all, while the binary's capability is still there: the one
+    // ICMP socket for the whole run, then no capability at all before Qt
+    // reads a plugin path, an argument or any other variable.
     int echo_error = 0;
     std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
+    if (const auto kept = drop_all_capabilities()) {
+        std::fprintf(stderr, "pelmora: cannot give up capabilities (%s)\n", kept->c_str());
+        return 1;
+    }
     SocketEchoEngine unopened; // only stands in while start-up reports the refusal
     EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
     if (opened)

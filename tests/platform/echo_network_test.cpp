@@ -4,11 +4,13 @@
 // router's own kernel answers all of 198.18.8.0/22 and drops 198.18.12.0/22.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <linux/icmp.h>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "echo_responder.h"
@@ -16,6 +18,7 @@
 #include "platform/echo/icmp_echo_packet.h"
 #include "platform/echo/icmp_echo_socket.h"
 #include "platform/echo/socket_echo_engine.h"
+#include "platform/privileges.h"
 #include "support/echo_world.h"
 #include "support/net_namespace.h"
 #include "support/work_dir.h"
@@ -171,6 +174,74 @@ TEST(EchoWorldForSweeps, OneAnsweringAndOneSilentTargetSeenFromHere) {
     EXPECT_EQ(engine->check_all(jobs, 2, 64), (std::vector{R, R}));
     ASSERT_TRUE(world.set_silent_answers(false));
     EXPECT_EQ(engine->check_all(jobs, 2, 64), (std::vector{R, U}));
+}
+
+namespace {
+
+// Runs body in a child process and returns what it wrote to its pipe: what
+// the child gives up (capabilities) stays given up.
+template <typename Body> std::string in_child(Body body) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(out[0]);
+        const std::string report = body();
+        const bool written =
+            ::write(out[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(out[1]);
+    std::string report;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(got));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return report;
+}
+
+std::string status_line(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with(name))
+            return line;
+    return name + " missing";
+}
+
+char letter(EchoOutcome outcome) {
+    return outcome == R ? 'R' : outcome == U ? 'U' : 'S';
+}
+
+} // namespace
+
+// What the program does at start: a raw socket opened with the capability,
+// then every capability dropped. The socket must still take a new TTL, send
+// and hear replies and time-exceeded reports.
+TEST(EchoAfterCapabilityDrop, ARawSocketOpenedBeforeStillReachesTheWorld) {
+    EchoWorld world;
+    if (!world.ok())
+        GTEST_SKIP() << world.why_not();
+    const std::string report = in_child([&]() -> std::string {
+        auto socket = IcmpEchoSocket::open(Kind::Raw);
+        if (!socket)
+            return "no raw socket";
+        if (const auto kept = drop_all_capabilities())
+            return *kept;
+        std::string seen = status_line("CapEff:") + " " + status_line("CapPrm:") + " ";
+        SocketEchoEngine engine(std::move(socket));
+        for (const EchoOutcome o :
+             engine.check_all({{world.answering_address()}, {world.silent_address()}}, 1, 64))
+            seen += letter(o);
+        // one hop short: the router's report ends the attempt
+        seen += letter(engine.check_all({{world.answering_address()}}, 1, 1).front());
+        if (::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP) >= 0)
+            seen += " and a new raw socket";
+        return seen;
+    });
+    EXPECT_EQ(report, "CapEff:\t0000000000000000 CapPrm:\t0000000000000000 RUU");
 }
 
 class EchoThroughRouter : public ::testing::TestWithParam<Kind> {

@@ -1,0 +1,124 @@
+// The installed binary carries cap_net_raw. Started by an ordinary user who
+// offers Qt a plugin of their own, the plugin must find no capability in the
+// process, and the program must still ping with the socket it opened before.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <unistd.h>
+
+#include "core/cp932.h"
+#include "support/mime_decoding.h"
+#include "support/net_namespace.h"
+#include "support/smtp_test_server.h"
+#include "support/work_dir.h"
+
+namespace {
+
+bool run(const QString& program, const QStringList& args) {
+    return QProcess::execute(program, args) == 0;
+}
+
+// Waits until check() holds or limit_ms have passed; whether it held.
+template <typename Check> bool wait_for(Check check, int limit_ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!check()) {
+        if (waited.elapsed() > limit_ms)
+            return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(CapabilityDrop, AUsersPluginFindsNoCapabilityWhileThePingsGoOn) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: setcap on a copy of the binary, another user, a namespace";
+    const QString probe = qEnvironmentVariable("PELMORA_CAPABILITY_PROBE");
+    if (probe.isEmpty())
+        GTEST_SKIP() << "PELMORA_CAPABILITY_PROBE names the plugin (ctest sets it)";
+    if (QStandardPaths::findExecutable("setcap", {"/usr/sbin", "/sbin"}).isEmpty())
+        GTEST_SKIP() << "setcap is needed (libcap2-bin, scripts/install-deps.sh)";
+
+    // A namespace whose ping_group_range admits nobody, so that only the
+    // capability can open the ICMP socket. The silent host sits behind a
+    // link whose far end drops every frame (they carry another MAC address).
+    NetNamespace ns("cap");
+    ASSERT_TRUE(ns.ok());
+    ASSERT_TRUE(ns.run("sysctl -qw net.ipv4.ping_group_range='1 0'"));
+    ASSERT_TRUE(ns.run("ip link add quiet type veth peer name void") &&
+                ns.run("ip addr add 198.19.254.1/24 dev quiet") && ns.run("ip link set quiet up") &&
+                ns.run("ip link set void up") &&
+                ns.run("ip neigh add 198.19.254.2 lladdr 02:00:00:00:00:02 dev quiet"));
+    const QString silent_host = QStringLiteral("198.19.254.2");
+
+    TempWorkDir dir;
+    for (const char* sub : {"bin", "plugins/generic", "work", "runtime"})
+        ASSERT_TRUE(QDir(dir.root()).mkpath(sub));
+    const QString binary = dir.path("bin/pelmora");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PELMORA_BINARY), binary));
+    ASSERT_TRUE(run("setcap", {"cap_net_raw+ep", binary}));
+    ASSERT_TRUE(QFile::copy(probe, dir.path("plugins/generic/") + QFileInfo(probe).fileName()));
+
+    std::unique_ptr<SmtpTestServer> smtp;
+    QProcess pelmora;
+    {
+        InNetNamespace inside(ns.name()); // both processes start in the namespace
+        ASSERT_TRUE(inside.ok());
+        smtp = std::make_unique<SmtpTestServer>();
+
+        dir.write("work/conf.ini", conf_bytes(1, 1, 64, 3, smtp->address().toLatin1()));
+        dir.write("work/kanshi.ini",
+                  *cp932_encode(QStringLiteral("127.0.0.1\r\nループバック／0000／試験\r\n 0 \r\n") +
+                                silent_host +
+                                QStringLiteral("\r\n無応答機器／0001／試験\r\n 0 \r\n")));
+        ASSERT_TRUE(run("chown", {"-R", "nobody:nogroup", dir.path("work"), dir.path("runtime")}));
+        ASSERT_TRUE(run("chmod", {"700", dir.path("work"), dir.path("runtime")}));
+
+        QProcessEnvironment env;
+        env.insert("PATH", "/usr/bin:/bin");
+        env.insert("LANG", "C.UTF-8");
+        env.insert("HOME", dir.path("work"));
+        env.insert("XDG_RUNTIME_DIR", dir.path("runtime"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_PLUGIN_PATH", dir.path("plugins"));
+        env.insert("QT_QPA_GENERIC_PLUGINS", "capability_probe");
+        env.insert("PELMORA_CAPABILITY_PROBE_OUT", dir.path("work/capabilities.txt"));
+        pelmora.setProcessEnvironment(env);
+        pelmora.setWorkingDirectory(dir.path("work"));
+        pelmora.setProcessChannelMode(QProcess::MergedChannels);
+        pelmora.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", binary});
+        ASSERT_TRUE(pelmora.waitForStarted());
+    }
+
+    // what the plugin saw
+    ASSERT_TRUE(wait_for([&] { return dir.read("work/capabilities.txt").count('\n') == 2; }, 10000))
+        << "the plugin was not loaded: " << pelmora.readAll().toStdString();
+    const QByteArray seen = dir.read("work/capabilities.txt");
+    EXPECT_TRUE(seen.contains("CapEff:\t0000000000000000\n")) << seen.toStdString();
+    EXPECT_TRUE(seen.contains("CapPrm:\t0000000000000000\n")) << seen.toStdString();
+
+    // the first check comes a minute after start-up; a second notice would
+    // follow right after the first
+    ASSERT_TRUE(wait_for([&] { return !smtp->messages().empty(); }, 80000))
+        << "no notice: " << pelmora.readAll().toStdString();
+    QThread::msleep(3000);
+    const std::vector<ReceivedMail> mails = smtp->messages();
+    ASSERT_EQ(mails.size(), 1u);
+    const ParsedMessage notice = parse_message(mails[0].data);
+    EXPECT_EQ(decode_header_words(notice.header("Subject")),
+              QStringLiteral("Network障害連絡（1件障害）"));
+    EXPECT_EQ(QString::fromUtf8(QByteArray::fromBase64(notice.body)),
+              QStringLiteral("＜1件目＞無応答機器／0001／試験\r\n"))
+        << "127.0.0.1 answers through the socket opened with the capability";
+
+    EXPECT_EQ(pelmora.state(), QProcess::Running) << pelmora.readAll().toStdString();
+    pelmora.terminate();
+    pelmora.waitForFinished(5000);
+}
