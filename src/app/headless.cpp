@@ -12,6 +12,7 @@
 #include "app/stderr_message_boxes.h"
 #include "core/delivery_stop.h"
 #include "core/file_error.h"
+#include "core/hand_edit_warnings.h"
 #include "core/monitoring_cycle.h"
 #include "core/shared_state.h"
 #include "core/startup.h"
@@ -75,6 +76,9 @@ void reload(SharedState& state) {
     say(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
             .arg(targets.count)
             .arg(settings.interval_minutes));
+    const QString warnings = hand_edit_warning_text(settings_file_name(), target_file_name());
+    for (const QString& line : warnings.split(u'\n', Qt::SkipEmptyParts))
+        say(line);
 }
 
 } // namespace
@@ -88,15 +92,16 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
     CurlMailTransport transport;
     NoticeDelivery mail(transport, boxes);
 
-    const StartupSteps steps{[&lock] { return lock.acquire(); },
-                             [&]() -> std::optional<QString> {
-                                 if (echo_right_error == 0)
-                                     return std::nullopt;
-                                 return echo_right_message(echo_right_error,
-                                                           QCoreApplication::applicationFilePath());
-                             },
-                             [](Settings& settings) { load_settings(settings); },
-                             [](TargetList& targets) { load_target_list(targets); }};
+    const StartupSteps steps{
+        [&lock] { return lock.acquire(); },
+        [&]() -> std::optional<QString> {
+            if (echo_right_error == 0)
+                return std::nullopt;
+            return echo_right_message(echo_right_error, QCoreApplication::applicationFilePath());
+        },
+        [](Settings& settings) { load_settings(settings); },
+        [](TargetList& targets) { load_target_list(targets); },
+        [] { return hand_edit_warning_text(settings_file_name(), target_file_name()); }};
     if (!start_monitor(state, boxes, steps))
         return 1;
     if (!catch_signals()) {

@@ -22,4 +22,17 @@ class StderrMessageBoxes : public MessageBoxes {
         std::fflush(stderr);
         return request.default_answer;
     }
+
+    // A warning list keeps its lines: one line each on standard error.
+    void inform(const BoxRequest& request, Kind kind) override {
+        if (kind != Kind::HandEditWarnings) {
+            show(request);
+            return;
+        }
+        QString text = request.text;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
+            std::fputs(QStringLiteral("pelmora: %1\n").arg(line).toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    }
 };

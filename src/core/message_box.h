@@ -21,6 +21,13 @@ class MessageBoxes {
     // Shows a modal box and returns the operator's answer.
     virtual BoxAnswer show(const BoxRequest& request) = 0;
 
+    // Shows a box with just OK that holds nothing back: the program goes on
+    // while it is up. A box of the same kind still on screen is replaced, so
+    // there is never more than one of a kind. Without a screen of its own, a
+    // box waits like any other.
+    enum class Kind { HandEditWarnings, DeliveryFailure };
+    virtual void inform(const BoxRequest& request, Kind) { show(request); }
+
     // The common shapes.
     void ok(const QString& text, const QString& title, BoxIcon icon = BoxIcon::None) {
         show({text, title, icon, BoxButtons::Ok, BoxAnswer::Ok});

@@ -44,5 +44,11 @@ bool start_monitor(SharedState& state, MessageBoxes& boxes, const StartupSteps& 
         boxes.ok(unreadable_at_startup_text(e.text), app_title(), BoxIcon::Critical);
         return false;
     }
+    if (steps.hand_edit_warnings) {
+        const QString warnings = steps.hand_edit_warnings();
+        if (!warnings.isEmpty())
+            boxes.inform({warnings, app_title(), BoxIcon::Warning},
+                         MessageBoxes::Kind::HandEditWarnings);
+    }
     return true;
 }

@@ -20,11 +20,15 @@ struct StartupSteps {
     // Read the two files; each throws FileError and then leaves its values alone.
     std::function<void(Settings&)> load_settings;
     std::function<void(TargetList&)> load_targets;
+    // What the operator should know about hand-edited values the program
+    // will follow as they are; empty when there is nothing to say.
+    std::function<QString()> hand_edit_warnings;
 };
 
 // Returns false when the program must end: a second copy, no right to send
 // echo, or a file that could not be read. The operator has been told why in a
-// message box.
+// message box. Warnings about the files come in a box that does not hold
+// monitoring back.
 bool start_monitor(SharedState& state, MessageBoxes& boxes, const StartupSteps& steps);
 
 // The explanation for a system that refuses both kinds of ICMP socket.

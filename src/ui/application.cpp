@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "core/delivery_stop.h"
+#include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
 #include "targets/target_file.h"
@@ -34,7 +35,8 @@ bool Application::start() {
     const StartupSteps steps{
         s_.first_copy, s_.echo_right,
         [files](Settings& settings) { load_settings(settings, files.conf); },
-        [files](TargetList& targets) { load_target_list(targets, files.targets); }};
+        [files](TargetList& targets) { load_target_list(targets, files.targets); },
+        [files] { return hand_edit_warning_text(files.conf, files.targets); }};
     // The minute count starts once start-up is done: its message boxes run
     // event loops of their own, and no minute may be handled before the files
     // are read.

@@ -49,3 +49,15 @@ BoxAnswer QtMessageBoxes::show(const BoxRequest& request) {
     box.exec();
     return BoxAnswer::Ok;
 }
+
+void QtMessageBoxes::inform(const BoxRequest& request, Kind kind) {
+    if (QPointer<QMessageBox>& old = shown_[kind])
+        old->close(); // the newer one says what holds now
+    auto* box = new QMessageBox(to_qt(request.icon), request.title, display_text(request.text));
+    box->setTextFormat(Qt::PlainText);
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    shown_[kind] = box;
+}

@@ -87,3 +87,20 @@ TEST(Startup, WithoutTheRightToSendEchoItSaysHowToGrantItAndEnds) {
     EXPECT_TRUE(box.text.contains("net.ipv4.ping_group_range")) << box.text.toStdString();
     EXPECT_TRUE(box.text.contains("setcap cap_net_raw+ep /usr/bin/pelmora"));
 }
+
+TEST(Startup, HandEditedMistakesAreShownOnceAndMonitoringStartsAnyway) {
+    // Stop value 0 and TTL 0 in conf.ini, a byte order mark before the first
+    // address of kanshi.ini.
+    AppFixture fx(QByteArray("\xEF\xBB\xBF") + AppFixture::three_targets(), conf_bytes(5, 3, 0, 0));
+    ASSERT_TRUE(fx.started);
+    EXPECT_TRUE(fx.main().Timer1->isActive());
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    const BoxRequest& box = fx.boxes.last();
+    EXPECT_EQ(box.icon, BoxIcon::Warning);
+    EXPECT_TRUE(box.text.contains(QStringLiteral("通知は送信されません")))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("conf.ini の 7 行目"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("kanshi.ini")) << box.text.toStdString();
+    // The mark is no part of the address: the first device is probed as 10.0.0.1.
+    EXPECT_EQ(fx.state.targets.records[0].address, "10.0.0.1");
+}
