@@ -1,0 +1,146 @@
+// The program without a display: the real binary with --headless, the real
+// echo engine against hosts in test namespaces, a real SMTP server, and the
+// operator's signals. A "minute" is shortened with --minute-ms.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+
+#include "core/cp932.h"
+#include "core/notice_texts.h"
+#include "support/echo_world.h"
+#include "support/mime_decoding.h"
+#include "support/smtp_test_server.h"
+#include "support/work_dir.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Mail {
+    QStringList to;
+    QString subject;
+    QString body;
+};
+
+std::vector<Mail> mails(const SmtpTestServer& server) {
+    std::vector<Mail> out;
+    for (const ReceivedMail& m : server.messages()) {
+        const ParsedMessage p = parse_message(m.data);
+        out.push_back({m.rcpt_tos, decode_header_words(p.header("Subject")),
+                       QString::fromUtf8(QByteArray::fromBase64(p.body))});
+    }
+    return out;
+}
+
+bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limit.count())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+class Headless {
+  public:
+    Headless(const TempWorkDir& dir, const QStringList& arguments) {
+        process.setWorkingDirectory(dir.root());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(PELMORA_BINARY), arguments);
+        process.waitForStarted();
+    }
+    ~Headless() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
+    QString error_output() { return QString::fromLocal8Bit(process.readAllStandardError()); }
+
+    QProcess process;
+};
+
+int exit_code_of(const QStringList& arguments, const TempWorkDir& dir, QString* output = nullptr) {
+    Headless run(dir, arguments);
+    if (!run.process.waitForFinished(5000))
+        return -1;
+    if (output)
+        *output = QString::fromLocal8Bit(run.process.readAllStandardOutput()) + run.error_output();
+    return run.process.exitCode();
+}
+
+} // namespace
+
+TEST(Headless, OptionsAndStartUpErrors) {
+    TempWorkDir dir; // no files
+    QString out;
+    EXPECT_EQ(exit_code_of({"--help"}, dir, &out), 0);
+    EXPECT_TRUE(out.contains("--headless")) << out.toStdString();
+    EXPECT_EQ(exit_code_of({"--no-such-option"}, dir, &out), 2);
+    EXPECT_TRUE(out.contains("--no-such-option")) << out.toStdString();
+    EXPECT_EQ(exit_code_of({"--headless"}, dir, &out), 1);
+    EXPECT_TRUE(out.contains("conf.ini")) << out.toStdString();
+}
+
+TEST(Headless, MonitorsMailsStopsReleasesReloadsAndEnds) {
+    EchoWorld world;
+    if (!world.ok())
+        GTEST_SKIP() << world.why_not();
+    SmtpTestServer smtp;
+    TempWorkDir dir;
+    // a check every minute, one attempt, delivery stops after one notice
+    dir.write("conf.ini", conf_bytes(1, 1, 64, 1, smtp.address().toLatin1()));
+    const QString silent_description = QStringLiteral("支店ルータ／06-0000-0000／佐藤");
+    dir.write("kanshi.ini",
+              *cp932_encode(QString::fromStdString(world.answering_address()) +
+                            QStringLiteral("\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n") +
+                            QString::fromStdString(world.silent_address()) +
+                            QStringLiteral("\r\n") + silent_description +
+                            QStringLiteral("\r\n 0 \r\n")));
+
+    Headless run(dir, {"--headless", "--minute-ms=300"});
+    ASSERT_TRUE(wait_for([&] { return smtp.messages().size() == 1; }))
+        << run.error_output().toStdString();
+    // The same notice the window would send.
+    const Mail first = mails(smtp)[0];
+    EXPECT_EQ(first.to, QStringList{"admin@example.com"});
+    EXPECT_EQ(first.subject, failure_subject(1));
+    EXPECT_EQ(first.body, failure_report_line(1, silent_description).replace(u'\r', "\r\n"));
+
+    // Stopped after one notice: further failing checks mail nothing...
+    QThread::msleep(1500);
+    EXPECT_EQ(smtp.messages().size(), 1u);
+    // ...until the operator releases the stop.
+    run.signal(SIGUSR1);
+    ASSERT_TRUE(wait_for([&] { return smtp.messages().size() == 2; }));
+
+    // A new recipient, read again on SIGHUP; released again, the next notice goes there.
+    QByteArray conf = conf_bytes(1, 1, 64, 1, smtp.address().toLatin1());
+    conf.replace("admin@example.com", "night-shift@example.com");
+    dir.write("conf.ini", conf);
+    run.signal(SIGHUP);
+    QThread::msleep(200);
+    run.signal(SIGUSR1);
+    ASSERT_TRUE(wait_for([&] { return smtp.messages().size() == 3; }));
+    EXPECT_EQ(mails(smtp)[2].to, QStringList{"night-shift@example.com"});
+
+    QElapsedTimer ending;
+    ending.start();
+    run.signal(SIGTERM);
+    ASSERT_TRUE(run.process.waitForFinished(2000));
+    EXPECT_LT(ending.elapsed(), 2000);
+    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process.exitCode(), 0);
+    const QString said = run.error_output();
+    EXPECT_TRUE(said.contains(QStringLiteral("メール配信を停止しました"))) << said.toStdString();
+}
