@@ -6,7 +6,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps deps-extra build run test test-sanitize fuzz package package-test clean
+.PHONY: deps deps-extra build run test check test-sanitize fuzz package package-test clean
 
 deps:
 	@scripts/install-deps.sh
@@ -17,15 +17,23 @@ deps-extra:
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: deps $(BUILD)/build.ninja
+# Builds only; `make run` and `make test` install what is missing first.
+build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps
+	$(MAKE) build
 	@if [ ! -d run ]; then cp -r examples run; fi
 	cd run && ../$(BUILD)/pelmora
 
-test: build
+test: deps
+	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The layers point one way, and the sources keep the repository's format.
+check:
+	scripts/check-layers.sh
+	scripts/check-format.sh
 
 $(SAN_BUILD)/build.ninja:
 	cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON
@@ -34,7 +42,8 @@ test-sanitize: deps $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-package: deps-extra build
+package: deps-extra
+	$(MAKE) build
 	cd $(BUILD) && cpack
 
 # Installs the package on this machine (root; disposable machines only), runs it

@@ -10,7 +10,7 @@ packages=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev
-  libgtest-dev
+  libgtest-dev clang-format
   # tests: mail server, network namespaces, a private X server for real windows,
   # setcap for the capability a packaged binary starts with
   python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool libcap2-bin

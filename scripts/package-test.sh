@@ -116,7 +116,8 @@ fi
 files=$(dpkg -L pelmora)
 for path in /usr/bin/pelmora /usr/share/applications/pelmora.desktop \
     /usr/share/icons/hicolor/scalable/apps/pelmora.svg \
-    /usr/share/doc/pelmora/examples/conf.ini /usr/share/doc/pelmora/examples/kanshi.ini; do
+    /usr/share/doc/pelmora/examples/conf.ini /usr/share/doc/pelmora/examples/kanshi.ini \
+    /lib/systemd/system/pelmora.service; do
     if grep -qx "$path" <<<"$files" && [ -f "$path" ]; then
         pass "installs $path"
     else
@@ -128,6 +129,20 @@ if command -v desktop-file-validate >/dev/null; then
         pass "desktop entry validates"
     else
         fail "desktop entry validates: $out"
+    fi
+fi
+
+if getent passwd pelmora >/dev/null && [ "$(stat -c %U /var/lib/pelmora 2>/dev/null)" = pelmora ]; then
+    pass "postinst made the service user pelmora and /var/lib/pelmora"
+else
+    fail "postinst made the service user pelmora and /var/lib/pelmora"
+fi
+if command -v systemd-analyze >/dev/null; then
+    if out=$(systemd-analyze verify /lib/systemd/system/pelmora.service 2>&1 | grep -v -i 'network-online') &&
+        [ -z "$out" ]; then
+        pass "the service unit verifies"
+    else
+        fail "the service unit verifies: $out"
     fi
 fi
 
