@@ -1,6 +1,7 @@
 #pragma once
 // Making the controls of the three windows: each carries its name as its
 // object name, so that tests and the layout speak of the same Label1 or Text5.
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,11 +21,29 @@ inline QLineEdit* make_text_box(QWidget* parent, const char* name, const QString
     return named_control(new QLineEdit(text, parent), name, place);
 }
 
+// An access key (Alt and the underlined letter) acts as a click, and a click
+// gives the button the focus; Qt's shortcut only clicks. Operators who use
+// the keyboard must end up where mouse users do (the main window refreshes
+// the interval when 環境設定 gets the focus back).
+class FocusOnAccessKey : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) {
+            auto* button = static_cast<QWidget*>(watched);
+            if (button->isEnabled() && button->focusPolicy() != Qt::NoFocus)
+                button->setFocus(Qt::ShortcutFocusReason);
+        }
+        return false;
+    }
+};
+
 // Buttons act only when clicked or pressed themselves: Return in a text box
 // must not press a button by default.
 inline QPushButton* make_button(QWidget* parent, const char* name, const QString& caption,
                                 QRect place) {
     QPushButton* b = named_control(new QPushButton(caption, parent), name, place);
     b->setAutoDefault(false);
+    b->installEventFilter(new FocusOnAccessKey(b));
     return b;
 }

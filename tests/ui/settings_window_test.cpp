@@ -312,3 +312,25 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
     ASSERT_NE(open_settings(fx), nullptr);
     EXPECT_EQ(settings_window(fx)->Text5->text(), QStringLiteral("7"));
 }
+
+TEST(SettingsWindow, KeyboardOnlyOperatorsGetTheNewIntervalAsMouseUsersDo) {
+    // Alt+S gives 環境設定 the focus as a click would; when the settings window
+    // closes the main window is active again, 環境設定 gets the focus back and
+    // the confirmed interval is shown and used.
+    AppFixture fx;
+    MainWindow& main = fx.main();
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QTest::keyClick(&main, Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(settings_window(fx) != nullptr);
+    EXPECT_EQ(main.focusWidget(), main.Command3);
+    SettingsWindow* w = settings_window(fx);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    type_over(w->Text5, QStringLiteral("12"));
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->Command1->click();
+    QTRY_VERIFY(QApplication::activeWindow() == &main);
+    QTRY_COMPARE(main.Label7->text(), QStringLiteral("12"));
+    EXPECT_EQ(fx.state.monitor.interval_in_use(), 12);
+}
