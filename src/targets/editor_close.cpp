@@ -7,6 +7,7 @@
 #include "core/monitor_display.h"
 #include "core/shared_state.h"
 #include "targets/target_file.h"
+#include "targets/unwritable_record.h"
 
 void Form_QueryUnload(SharedState& state, MessageBoxes& boxes, MonitorDisplay& display,
                       const QString& path) {
@@ -14,6 +15,13 @@ void Form_QueryUnload(SharedState& state, MessageBoxes& boxes, MonitorDisplay& d
     if (boxes.yes_no(QStringLiteral("更新して終了します。"), QStringLiteral("終了判定"))) {
         try {
             save_target_list(state, path);
+        } catch (const UnwritableRecord& e) {
+            // closing again cannot help until the record is mended
+            saved_or_skipped = false;
+            boxes.ok(e.text + QStringLiteral("変更した監視設定はこのまま監視に使われます。"
+                                             "もう一度「監視設定」を開いてこの項目を直し、"
+                                             "「更新」してから閉じると、保存できます。"),
+                     app_title(), BoxIcon::Critical);
         } catch (const FileError& e) {
             saved_or_skipped = false;
             boxes.ok(e.text + QStringLiteral("\n\n変更した監視設定はこのまま監視に使われます。"

@@ -6,6 +6,7 @@
 #include "core/line_file.h"
 #include "core/safe_save.h"
 #include "core/shared_state.h"
+#include "targets/unwritable_record.h"
 
 namespace {
 struct Record {
@@ -37,6 +38,9 @@ void load_target_list(SharedState& state, const QString& path) {
 }
 
 void save_target_list(const SharedState& state, const QString& path) {
+    if (std::optional<UnwritableRecord> bad =
+            first_unwritable_record(state, QFileInfo(path).fileName()))
+        throw *bad;
     LineWriter out;
     for (int i = 0; i < state.dat_count; ++i) {
         out.text(state.ip_add[i]);

@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "core/added_text.h"
 #include "core/app_title.h"
+#include "core/cp932.h"
 #include "core/message_box.h"
 #include "core/typed_input.h"
 #include "targets/editor_close.h"
@@ -207,10 +209,21 @@ void TargetEditorWindow::octet_changed(int box) {
 void TargetEditorWindow::description_changed(int box) {
     if (filling_)
         return;
+    QLineEdit* part = parts_[box];
+    const QString kept = cp932_fold_typed(part->text());
+    // Only what the edit added is judged: a quote a hand edit left in the
+    // record must stay deletable, or the list could never be saved again.
     const std::optional<QString> refusal =
-        file_text_refusal(parts_[box]->text(), target_file_name());
+        file_text_refusal(added_text(accepted_parts_[box], kept), target_file_name());
     if (!refusal) {
-        accepted_parts_[box] = parts_[box]->text();
+        accepted_parts_[box] = kept;
+        if (kept != part->text()) { // show it as it will read back
+            const int cursor = part->cursorPosition();
+            filling_ = true;
+            part->setText(kept);
+            part->setCursorPosition(cursor);
+            filling_ = false;
+        }
         return;
     }
     boxes_.ok(*refusal, app_title());

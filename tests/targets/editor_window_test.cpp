@@ -324,6 +324,56 @@ TEST(EditorWindow, QuotesAndLineBreaksAreRefusedCommasKept) {
     EXPECT_EQ(fx.state.mess[0], "Router, 2F／03-1234／a"); // read back whole
 }
 
+TEST(EditorWindow, InputMethodCharactersAreKeptAsTheFileHoldsThem) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    paste(w->Text5, QStringLiteral("AB"));
+    w->Text5->setCursorPosition(1);
+    commit_from_input_method(w->Text5, QStringLiteral("〜"));
+    paste(w->Text6, QStringLiteral("03−1234"));
+    paste(w->Text7, QStringLiteral("¢£¬‖—"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("A～B"));
+    EXPECT_EQ(w->Text5->cursorPosition(), 2);
+    EXPECT_EQ(w->Text6->text(), QStringLiteral("03－1234"));
+    EXPECT_EQ(w->Text7->text(), QStringLiteral("￠￡￢∥―"));
+    w->Command1_Click();
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->close();
+    ASSERT_EQ(fx.boxes.shown.size(), 1u); // only the question
+    EXPECT_TRUE(fx.dir.read("kanshi.ini")
+                    .contains("A\x81\x60"
+                              "B\x81\x5E"
+                              "03\x81\x7C"
+                              "1234\x81\x5E"
+                              "\x81\x91\x81\x92\x81\xCA\x81\x61\x81\x5C\r\n"));
+    EXPECT_EQ(fx.state.mess[0], QStringLiteral("A～B／03－1234／￠￡￢∥―"));
+
+    // Characters without a place in the file are still refused.
+    flush_deletes();
+    fx.boxes.clear();
+    w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    commit_from_input_method(w->Text5, QStringLiteral("한"));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("A～B"));
+}
+
+TEST(EditorWindow, AStoredQuoteCanBeDeletedButNotAddedTo) {
+    AppFixture fx(kanshi({{"10.0.0.1", "Sw\"1／0000／Admin", 0}}));
+    TargetEditorWindow* w = open_editor(fx);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("Sw\"1"));
+    QTest::keyClicks(w->Text5, QStringLiteral("\""));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("Sw\"1"));
+    w->Text5->setCursorPosition(3);
+    QTest::keyClick(w->Text5, Qt::Key_Backspace);
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("Sw1"));
+    w->Command1_Click();
+    EXPECT_EQ(fx.state.mess[0], QStringLiteral("Sw1／0000／Admin"));
+}
+
 TEST(EditorWindow, OneWindowAndNoneWhileStopped) {
     AppFixture fx;
     TargetEditorWindow* w = open_editor(fx);
