@@ -51,14 +51,7 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& boxes, QString 
     }
     for (int k = 0; k < 4; ++k) {
         QLineEdit* t = text_[kFirstNumberField + k];
-        number_check_[k].emplace(boxes_, [t](const QString& s) {
-            // a folded character keeps the cursor where the operator typed
-            const bool folded = s.size() == t->text().size();
-            const int cursor = t->cursorPosition();
-            t->setText(s);
-            if (folded)
-                t->setCursorPosition(cursor);
-        });
+        number_check_[k].emplace(boxes_, [t](const QString& s) { t->setText(s); });
         connect(t, &QLineEdit::textChanged, this, [this, k](const QString& s) {
             number_check_[k]->changed(s, number_setting(state_, k));
         });
