@@ -12,6 +12,7 @@
 #include "targets/octet_check.h"
 #include "targets/target_file.h"
 #include "ui/controls.h"
+#include "ui/frame_style.h"
 #include "ui/program_end.h"
 #include "ui/twips.h"
 
@@ -96,6 +97,10 @@ void TargetEditorWindow::build() {
     Check1 = named_control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
                            place(f2, 6240, 960, 255, 180));
     Label11 = make_label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
+    FrameStyle* frames = new FrameStyle(this);
+    for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+                       static_cast<QWidget*>(Check1)})
+        w->setStyle(frames);
 
     // The text boxes lie on the window, over the frame.
     Text1 = make_text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));

@@ -1,5 +1,6 @@
 // The real editor window, opened from the main window, with scripted boxes.
 #include <QApplication>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -79,6 +80,27 @@ TEST(EditorWindow, CaptionsAndPlaces) {
     EXPECT_EQ(at(w->Command1), QRect(336, 144, 65, 25));
     EXPECT_EQ(at(w->Check1), QRect(416, 64, 17, 12));
     EXPECT_EQ(QApplication::focusWidget() == w->Text1 || w->focusWidget() == w->Text1, true);
+}
+
+TEST(EditorWindow, TheDisabledBoxShowsWholeInsideItsFrame) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    const QStyle* style = w->Check1->style();
+    EXPECT_LE(style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, w->Check1),
+              w->Check1->height());
+    EXPECT_LE(style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w->Check1),
+              w->Check1->width());
+    // The frame's top border, looked for right of its caption, runs above the box.
+    const QImage frame = w->Frame2->grab().toImage();
+    const int column = frame.width() - 4;
+    const QRgb background = frame.pixel(column, 0);
+    int border = -1;
+    for (int y = 1; y < frame.height() && border < 0; ++y) {
+        if (frame.pixel(column, y) != background)
+            border = y;
+    }
+    EXPECT_GE(border, 0);
+    EXPECT_LT(border, w->Check1->y());
 }
 
 TEST(EditorWindow, TabOrderAndAccessKeys) {
