@@ -1,12 +1,12 @@
 # Pelmora: the two commands an administrator needs, plus the pieces they use.
-#   make run    install dependencies, build, start Pelmora in run/
+#   make run    install dependencies, build the program, start it in run/
 #   make test   install dependencies, build, run every test
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps deps-extra build run test check test-sanitize fuzz package package-test clean
+.PHONY: deps deps-extra build build-app run test check test-sanitize fuzz package package-test clean
 
 deps:
 	@scripts/install-deps.sh
@@ -21,8 +21,11 @@ $(BUILD)/build.ninja:
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps
-	$(MAKE) build
+# Only the program: the first start should not wait for the test suite.
+build-app: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target pelmora
+
+run: build-app
 	@if [ ! -d run ]; then cp -r examples run; fi
 	cd run && ../$(BUILD)/pelmora
 

@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# Times one sweep of 1001 targets: all answering, all silent, half and half,
-# with 1 and 3 attempts, for
-#   (a) the engine (datagram socket, and raw socket),
-#   (b) the walk one attempt at a time on the same socket (the silent cases
-#       are timed on the first targets of the list and scaled to 1001),
-#   (c) fping at its fastest pacing with the same timeout, retries and TTL,
-# and prints a Markdown table. Needs root, iproute2 and fping; all traffic
-# stays inside network namespaces made here:
-#   prober 198.18.0.1 -- router 198.18.0.2 / 198.18.1.1 -- hosts 198.18.1.2
-# where the hosts' kernel answers all of 198.18.8.0/22 and the router drops
-# everything for 198.18.12.0/22 (a blackhole route: no answer, no report).
+# Times one sweep of 1001 targets (all answering, all silent, half and half,
+# all answering 150 ms late, all answering 300 ms late; 1 and 3 attempts) for
+#   (a) the engine, datagram socket and raw socket, and
+#   (b) fping at its fastest pacing with the same timeout, retries and TTL,
+# both the same way: each is one whole process, started through
+# `ip netns exec` and timed from outside by the shell's clock, the three runs
+# taking turns (engine, fping, raw engine, engine, ...). Prints a Markdown
+# table of medians, and the floor: the same start without any sweep.
+# Needs root, iproute2 and fping; all traffic stays inside network
+# namespaces made here:
+#   prober 198.18.0.1 -- router 198.18.0.2 -- hosts 198.18.1.2 (kernel answers
+#   198.18.8.0/22), late150 198.18.2.2 (198.18.16.0/22 answered 150 ms late),
+#   late300 198.18.3.2 (198.18.20.0/22, 300 ms late)
+# and the router drops everything for 198.18.12.0/22 (a blackhole route: no
+# answer, no report).
 #
-#   bench/echo_bench.sh [RUNS] [WALK_SAMPLE]     (defaults 5 and 24)
+#   bench/echo_bench.sh [RUNS]     (default 5)
 set -euo pipefail
 
 runs=${1:-5}
-sample=${2:-24}
 ttl=64
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BENCH_BUILD:-$here/../build-bench}
@@ -26,14 +29,15 @@ command -v fping >/dev/null || { echo "echo_bench: fping missing (scripts/instal
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" >/dev/null
 bench=$build/echo_bench
+responder=$build/late_responder
 
 tag=pmb$$
-p=${tag}p r=${tag}r h=${tag}h
+p=${tag}p r=${tag}r h=${tag}h l1=${tag}l l2=${tag}m
 work=$(mktemp -d)
+responders=()
 cleanup() {
-    ip netns delete "$p" 2>/dev/null || true
-    ip netns delete "$r" 2>/dev/null || true
-    ip netns delete "$h" 2>/dev/null || true
+    for pid in "${responders[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for ns in "$p" "$r" "$h" "$l1" "$l2"; do ip netns delete "$ns" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -56,6 +60,25 @@ ip -n "$h" route add local 198.18.8.0/22 dev lo
 ip -n "$r" route add 198.18.8.0/22 via 198.18.1.2
 ip -n "$r" route add blackhole 198.18.12.0/22
 ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1
+# two hosts whose kernels stay silent and a responder answers late instead
+late_host() { # namespace link-net host-net delay
+    local ns=$1 link=$2 net=$3 delay=$4
+    ip netns add "$ns"
+    ip link add ${ns}x netns "$r" type veth peer name ${ns}y netns "$ns"
+    ip -n "$r" addr add 198.18.$link.1/24 dev ${ns}x
+    ip -n "$ns" addr add 198.18.$link.2/24 dev ${ns}y
+    ip -n "$ns" link set lo up
+    ip -n "$r" link set ${ns}x up
+    ip -n "$ns" link set ${ns}y up
+    ip -n "$ns" route add default via 198.18.$link.1
+    ip -n "$ns" route add local 198.18.$net.0/22 dev lo
+    ip -n "$r" route add 198.18.$net.0/22 via 198.18.$link.2
+    ip netns exec "$ns" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+    ip netns exec "$ns" "$responder" "$delay" &
+    responders+=($!)
+}
+late_host "$l1" 2 16 150
+late_host "$l2" 3 20 300
 # as on a desktop system that lets every group use ICMP datagram sockets
 ip netns exec "$p" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
 
@@ -65,54 +88,66 @@ for n in $(seq 0 1000); do
     echo "$(address 8 "$n") up" >> "$work/answering"
     echo "$(address 12 "$n") down" >> "$work/silent"
     if (( n % 2 == 0 )); then echo "$(address 8 "$n") up"; else echo "$(address 12 "$n") down"; fi >> "$work/half"
+    # an answer after the 200 ms wait of its attempt is no answer
+    echo "$(address 16 "$n") up" >> "$work/late150"
+    echo "$(address 20 "$n") down" >> "$work/late300"
 done
 
 inside() { ip netns exec "$p" "$@"; }
 field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
 
-# fping: median wall time of RUNS sweeps, and how many outcomes in all of
-# them contradict the list (answering called unreachable, or the reverse)
-fping_time() {
-    local list=$1 attempts=$2 times=() wrong=0
-    cut -d' ' -f1 "$list" > "$work/plain"
-    for _ in $(seq "$runs"); do
-        local start end
-        start=$(date +%s.%N)
-        inside fping -u -i 0 -t 200 -r $((attempts - 1)) -B 1 -H "$ttl" -f "$work/plain" \
-            > "$work/unreachable" 2>/dev/null || true
-        end=$(date +%s.%N)
-        times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')")
-        wrong=$(( wrong + $(awk 'NR == FNR { failed[$1] = 1; next }
-                                 ($2 == "up") == ($1 in failed) { n++ }
-                                 END { print n + 0 }' "$work/unreachable" "$list") ))
-    done
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -g | sed -n "$(( (runs + 1) / 2 ))p")
-    printf 'seconds=%.3f wrong=%d\n' "$median" "$wrong"
+# Wall time of one command in the prober's namespace, from before
+# `ip netns exec` starts until the command has ended; its output in $work/out.
+timed() {
+    local start=$EPOCHREALTIME
+    inside "$@" > "$work/out" 2>/dev/null || true
+    local end=$EPOCHREALTIME
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
 }
 
-printf '| Targets (1001) | Attempts | Engine, datagram (s) | Engine, raw (s) | One at a time (s) | fping (s) | Engine / fping | One at a time / fping | Wrong outcomes in all runs (engines, fping) |\n'
-printf '|---|---|---|---|---|---|---|---|---|\n'
-for case in answering silent half; do
+# Outcomes of fping -u (the unreachable addresses) that contradict the list.
+fping_wrong() {
+    awk 'NR == FNR { failed[$1] = 1; next } ($2 == "up") == ($1 in failed) { n++ }
+         END { print n + 0 }' "$work/out" "$1"
+}
+
+median() { sort -g | sed -n "$(( (runs + 1) / 2 ))p"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+floor_times=()
+for _ in $(seq "$runs"); do floor_times+=("$(timed true)"); done
+floor=$(printf '%s\n' "${floor_times[@]}" | median)
+
+printf '| Targets (1001) | Attempts | Engine, datagram (s) | Engine, raw (s) | fping (s) | Engine / fping | Wrong outcomes in all runs (engine datagram, raw, fping) |\n'
+printf '|---|---|---|---|---|---|---|\n'
+for case in answering silent half late150 late300; do
     for attempts in 1 3; do
         list=$work/$case
-        dgram=$(inside "$bench" engine-datagram "$list" "$attempts" "$ttl" "$runs")
-        rawr=$(inside "$bench" engine-raw "$list" "$attempts" "$ttl" "$runs")
-        if [ "$case" = answering ]; then walk_sample=1001; else walk_sample=$sample; fi
-        walk=$(inside "$bench" walk-datagram "$list" "$attempts" "$ttl" "$walk_sample")
-        fp=$(fping_time "$list" "$attempts")
-        e=$(echo "$dgram" | field seconds); er=$(echo "$rawr" | field seconds)
-        w=$(echo "$walk" | field seconds); f=$(echo "$fp" | field seconds)
-        walked=$(echo "$walk" | field sampled)
-        wrong_e=$(( $(echo "$dgram" | field wrong) + $(echo "$rawr" | field wrong) ))
-        wrong_f=$(echo "$fp" | field wrong)
-        label=$case; [ "$case" = half ] && label="half and half"
-        walk_note=""; [ "$walked" != 1001 ] && walk_note=" (first ${walked} walked, scaled)"
-        printf '| %s | %s | %.3f | %.3f | %.3f%s | %.3f | %.2f | %.1f | %s, %s |\n' \
-            "$label" "$attempts" "$e" "$er" "$w" "$walk_note" "$f" \
-            "$(awk -v a="$e" -v b="$f" 'BEGIN { print a / b }')" \
-            "$(awk -v a="$w" -v b="$f" 'BEGIN { print a / b }')" "$wrong_e" "$wrong_f"
+        cut -d' ' -f1 "$list" > "$work/plain"
+        td=() tr=() tf=() wd=0 wr=0 wf=0
+        for _ in $(seq "$runs"); do
+            td+=("$(timed "$bench" engine-datagram "$list" "$attempts" "$ttl" 1)")
+            wd=$(( wd + $(sed -n 's/.*wrong=\([0-9]*\).*/\1/p' "$work/out") ))
+            tf+=("$(timed fping -u -i 0 -t 200 -r $((attempts - 1)) -B 1 -H "$ttl" -f "$work/plain")")
+            wf=$(( wf + $(fping_wrong "$list") ))
+            tr+=("$(timed "$bench" engine-raw "$list" "$attempts" "$ttl" 1)")
+            wr=$(( wr + $(sed -n 's/.*wrong=\([0-9]*\).*/\1/p' "$work/out") ))
+        done
+        e=$(printf '%s\n' "${td[@]}" | median)
+        er=$(printf '%s\n' "${tr[@]}" | median)
+        f=$(printf '%s\n' "${tf[@]}" | median)
+        case $case in
+        half) label="half and half" ;;
+        late150) label="answering 150 ms late" ;;
+        late300) label="answering 300 ms late" ;;
+        *) label=$case ;;
+        esac
+        printf '| %s | %s | %.3f | %.3f | %.3f | %s | %s, %s, %s |\n' \
+            "$label" "$attempts" "$e" "$er" "$f" "$(ratio "$e" "$f")" "$wd" "$wr" "$wf"
     done
 done
 echo
-echo "Median of $runs sweeps each (engine and fping); TTL $ttl; reply wait 200 ms per attempt."
+printf 'Median of %s runs each, taking turns; TTL %s; reply wait 200 ms per attempt.\n' "$runs" "$ttl"
+printf 'Floor: starting a process through ip netns exec (`true`): %.3f s; a sweep adds at\n' "$floor"
+printf 'least one 200 ms wait per attempt where a target stays silent, plus the time to\n'
+printf 'put the first burst of 1001 requests out.\n'

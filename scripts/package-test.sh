@@ -117,7 +117,8 @@ files=$(dpkg -L pelmora)
 for path in /usr/bin/pelmora /usr/share/applications/pelmora.desktop \
     /usr/share/icons/hicolor/scalable/apps/pelmora.svg \
     /usr/share/doc/pelmora/examples/conf.ini /usr/share/doc/pelmora/examples/kanshi.ini \
-    /lib/systemd/system/pelmora.service; do
+    /usr/share/man/man1/pelmora.1.gz /usr/share/doc/pelmora/copyright \
+    /usr/share/doc/pelmora/changelog.Debian.gz /lib/systemd/system/pelmora.service; do
     if grep -qx "$path" <<<"$files" && [ -f "$path" ]; then
         pass "installs $path"
     else
@@ -144,6 +145,18 @@ if command -v systemd-analyze >/dev/null; then
     else
         fail "the service unit verifies: $out"
     fi
+fi
+maintainer=$(dpkg-query -W -f='${Maintainer}' pelmora)
+if [[ "$maintainer" == *"<"*"@"*">"* ]] && [[ "$maintainer" != *".example>"* ]]; then
+    pass "maintainer $maintainer"
+else
+    fail "a real maintainer address (got '$maintainer')"
+fi
+if grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    /usr/share/doc/pelmora/copyright 2>/dev/null; then
+    pass "copyright file in the machine-readable format"
+else
+    fail "copyright file in the machine-readable format"
 fi
 
 caps=$(getcap /usr/bin/pelmora)

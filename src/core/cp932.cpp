@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -117,6 +118,26 @@ QByteArray cp932_encode_lossy(const QString& text) {
         o.push_back('?');
         return true;
     });
+    return out;
+}
+
+QString cp932_fold_typed(const QString& text) {
+    static constexpr std::pair<char16_t, char16_t> kFolds[] = {
+        {u'\u301C', u'\uFF5E'}, // WAVE DASH -> FULLWIDTH TILDE (81 60)
+        {u'\u2212', u'\uFF0D'}, // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS (81 7C)
+        {u'\u2016', u'\u2225'}, // DOUBLE VERTICAL LINE -> PARALLEL TO (81 61)
+        {u'\u2014', u'\u2015'}, // EM DASH -> HORIZONTAL BAR (81 5C)
+        {u'\u00A2', u'\uFFE0'}, // CENT SIGN -> FULLWIDTH CENT SIGN (81 91)
+        {u'\u00A3', u'\uFFE1'}, // POUND SIGN -> FULLWIDTH POUND SIGN (81 92)
+        {u'\u00AC', u'\uFFE2'}, // NOT SIGN -> FULLWIDTH NOT SIGN (81 CA)
+    };
+    QString out = text;
+    for (QChar& c : out) {
+        for (const auto& [typed, held] : kFolds) {
+            if (c.unicode() == typed)
+                c = QChar(held);
+        }
+    }
     return out;
 }
 

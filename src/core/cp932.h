@@ -17,5 +17,11 @@ std::optional<QByteArray> cp932_encode(const QString& text);
 // out whatever they hold (mail), never for files.
 QByteArray cp932_encode_lossy(const QString& text);
 
+// The text as it will read back from a file: the characters Linux input
+// methods type where Windows has its own (〜 − ‖ — ¢ £ ¬) become the ones code
+// page 932 holds (～ － ∥ ― ￠ ￡ ￢). Typed text goes through this before it is
+// checked or kept.
+QString cp932_fold_typed(const QString& text);
+
 // The first character of text that cp932_encode refuses, if any.
 std::optional<QChar> cp932_first_unencodable(const QString& text);

@@ -26,7 +26,8 @@ static QString whole_character(const QString& text, QChar bad) {
     return text.mid(at, length);
 }
 
-std::optional<QString> file_text_refusal(const QString& text, const QString& file_name) {
+std::optional<QString> file_text_refusal(const QString& typed, const QString& file_name) {
+    const QString text = cp932_fold_typed(typed); // what will be stored
     for (QChar c : text) {
         if (c == u'"' || c == u'\r' || c == u'\n')
             return quote_or_break_message();

@@ -13,6 +13,8 @@ std::optional<double> whole_number(const QString& text);
 // double quote or a line break could not be read back, nor could a character
 // the code page lacks. The message refusing such a text for file_name, or
 // nullopt when the file can hold it. Commas are fine: the writer quotes them.
+// The text is judged as cp932_fold_typed gives it, which is what the window
+// must keep.
 std::optional<QString> file_text_refusal(const QString& text, const QString& file_name);
 
 inline QString quote_or_break_message() {

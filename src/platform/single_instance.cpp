@@ -1,6 +1,5 @@
 #include "platform/single_instance.h"
 
-#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -9,36 +8,70 @@
 #include <unistd.h>
 
 SingleInstanceLock::~SingleInstanceLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    for (int fd : fds_)
+        ::close(fd);
 }
 
 QString SingleInstanceLock::lock_path() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath(QStringLiteral("pelmora.lock"));
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("pelmora-%1.lock").arg(::getuid()));
+    return QStringLiteral("/tmp/pelmora-%1.lock").arg(::getuid());
 }
 
-bool SingleInstanceLock::acquire() {
-    if (fd_ >= 0)
-        return true;
-    const QByteArray path = QFile::encodeName(lock_path());
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+QStringList SingleInstanceLock::lock_paths() {
+    QStringList paths;
+    const QString runtime = QStringLiteral("/run/user/%1").arg(::getuid());
+    struct stat st {};
+    if (::stat(QFile::encodeName(runtime).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::getuid())
+        paths << runtime + QStringLiteral("/pelmora.lock");
+    paths << lock_path();
+    return paths;
+}
+
+namespace {
+
+enum class Lock { Taken, HeldElsewhere, Unusable };
+
+Lock lock_file(const QString& path, int& fd_out) {
+    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
-        return true; // refusing to start over a lock file we cannot make would be worse
+        return Lock::Unusable;
     // In the shared temporary directory another user could have made the
     // file and hold its lock; only a file of our own can mean another copy.
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_uid != ::getuid()) {
         ::close(fd);
-        return true;
+        return Lock::Unusable;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held_elsewhere = errno == EWOULDBLOCK;
         ::close(fd);
-        return !held_elsewhere;
+        return held_elsewhere ? Lock::HeldElsewhere : Lock::Unusable;
     }
-    fd_ = fd;
+    fd_out = fd;
+    return Lock::Taken;
+}
+
+} // namespace
+
+bool SingleInstanceLock::acquire() {
+    if (!fds_.empty())
+        return true;
+    std::vector<int> taken;
+    for (const QString& path : lock_paths()) {
+        int fd = -1;
+        switch (lock_file(path, fd)) {
+        case Lock::Taken:
+            taken.push_back(fd);
+            break;
+        case Lock::HeldElsewhere:
+            for (int t : taken)
+                ::close(t);
+            return false;
+        case Lock::Unusable:
+            break; // refusing to start over a lock file we cannot make would be worse
+        }
+    }
+    fds_ = std::move(taken);
     return true;
 }

@@ -1,8 +1,12 @@
 #pragma once
-// One running copy per user. The lock is an flock() on a file in the user's
-// runtime directory: the kernel drops it when the process ends, so a copy
-// that crashed never blocks the next start.
+// One running copy per user. The lock is an flock() on a file whose place
+// follows from the user id alone, never from the environment: two copies
+// started with different or no XDG_RUNTIME_DIR or TMPDIR must still find each
+// other. The kernel drops the lock when the process ends, so a copy that
+// crashed never blocks the next start.
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 class SingleInstanceLock {
   public:
@@ -15,9 +19,16 @@ class SingleInstanceLock {
     // does. A lock file that cannot be made at all lets the program run.
     bool acquire();
 
-    // $XDG_RUNTIME_DIR/pelmora.lock, or a per-user file in the temp directory.
+    // /tmp/pelmora-<uid>.lock: taken by every copy.
     static QString lock_path();
 
+    // Every file a copy locks: lock_path(), and before it
+    // /run/user/<uid>/pelmora.lock when that directory is the user's own. The
+    // second guards against a stranger's file squatting on the first; the
+    // first still holds when the runtime directory comes and goes with login
+    // sessions.
+    static QStringList lock_paths();
+
   private:
-    int fd_ = -1;
+    std::vector<int> fds_;
 };

@@ -22,7 +22,9 @@ class TextFieldGuard {
     // file is kept, whatever it holds, unless the operator changes it.
     void fill(const QString& text);
 
-    // Runs on every change of the field's text.
+    // Runs on every change of the field's text. Refuses what the change added
+    // when the file could not hold it; keeps the text as it will read back
+    // (cp932_fold_typed), putting that into the field when it differs.
     void changed(const QString& text);
 
   private:

@@ -6,6 +6,7 @@
 #include "core/monitor_state.h"
 #include "core/target_list.h"
 #include "targets/target_file.h"
+#include "targets/unwritable_record.h"
 
 void close_target_editor(TargetList& targets, MonitorState& monitor, MessageBoxes& boxes,
                          const QString& path) {
@@ -13,6 +14,13 @@ void close_target_editor(TargetList& targets, MonitorState& monitor, MessageBoxe
     if (boxes.yes_no(QStringLiteral("更新して終了します。"), QStringLiteral("終了判定"))) {
         try {
             save_target_list(targets, path);
+        } catch (const UnwritableRecord& e) {
+            // closing again cannot help until the record is mended
+            saved_or_skipped = false;
+            boxes.ok(e.text + QStringLiteral("変更した監視設定はこのまま監視に使われます。"
+                                             "もう一度「監視設定」を開いてこの項目を直し、"
+                                             "「更新」してから閉じると、保存できます。"),
+                     app_title(), BoxIcon::Critical);
         } catch (const FileError& e) {
             saved_or_skipped = false;
             boxes.ok(e.text + QStringLiteral("\n\n変更した監視設定はこのまま監視に使われます。"

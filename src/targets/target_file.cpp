@@ -6,6 +6,7 @@
 #include "core/line_file.h"
 #include "core/safe_save.h"
 #include "core/target_list.h"
+#include "targets/unwritable_record.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ void load_target_list(TargetList& targets, const QString& path) {
 }
 
 void save_target_list(const TargetList& targets, const QString& path) {
+    if (std::optional<UnwritableRecord> bad =
+            first_unwritable_record(targets, QFileInfo(path).fileName()))
+        throw *bad;
     LineWriter out;
     for (int i = 0; i < targets.count; ++i) {
         out.text(targets.records[i].address);

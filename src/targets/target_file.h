@@ -17,5 +17,6 @@ inline QString target_file_name() {
 void load_target_list(TargetList& targets, const QString& path = target_file_name());
 
 // Writes records 0..count-1 safely (core/safe_save.h). Throws FileError; then
-// the old file is intact.
+// the old file is intact. A record the file cannot hold is named by an
+// UnwritableRecord (targets/unwritable_record.h).
 void save_target_list(const TargetList& targets, const QString& path = target_file_name());

@@ -38,7 +38,14 @@ SettingsWindow::SettingsWindow(Settings& settings, MessageBoxes& boxes, QString 
 
     for (int k = 0; k < 4; ++k) {
         QLineEdit* t = text_[k];
-        text_guard_[k].emplace(boxes_, [t](const QString& s) { t->setText(s); });
+        text_guard_[k].emplace(boxes_, [t](const QString& s) {
+            // a folded character keeps the cursor where the operator typed
+            const bool folded = s.size() == t->text().size();
+            const int cursor = t->cursorPosition();
+            t->setText(s);
+            if (folded)
+                t->setCursorPosition(cursor);
+        });
         connect(t, &QLineEdit::textChanged, this,
                 [this, k](const QString& s) { text_guard_[k]->changed(s); });
     }

@@ -3,13 +3,16 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "core/added_text.h"
 #include "core/app_title.h"
+#include "core/cp932.h"
 #include "core/message_box.h"
 #include "core/typed_input.h"
 #include "targets/editor_close.h"
 #include "targets/octet_check.h"
 #include "targets/target_file.h"
 #include "ui/controls.h"
+#include "ui/frame_style.h"
 #include "ui/program_end.h"
 #include "ui/twips.h"
 
@@ -94,6 +97,10 @@ void TargetEditorWindow::build() {
     Check1 = named_control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
                            place(f2, 6240, 960, 255, 180));
     Label11 = make_label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
+    FrameStyle* frames = new FrameStyle(this);
+    for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+                       static_cast<QWidget*>(Check1)})
+        w->setStyle(frames);
 
     // The text boxes lie on the window, over the frame.
     Text1 = make_text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));
@@ -207,10 +214,21 @@ void TargetEditorWindow::octet_changed(int box) {
 void TargetEditorWindow::description_changed(int box) {
     if (filling_)
         return;
+    QLineEdit* part = parts_[box];
+    const QString kept = cp932_fold_typed(part->text());
+    // Only what the edit added is judged: a quote a hand edit left in the
+    // record must stay deletable, or the list could never be saved again.
     const std::optional<QString> refusal =
-        file_text_refusal(parts_[box]->text(), target_file_name());
+        file_text_refusal(added_text(accepted_parts_[box], kept), target_file_name());
     if (!refusal) {
-        accepted_parts_[box] = parts_[box]->text();
+        accepted_parts_[box] = kept;
+        if (kept != part->text()) { // show it as it will read back
+            const int cursor = part->cursorPosition();
+            filling_ = true;
+            part->setText(kept);
+            part->setCursorPosition(cursor);
+            filling_ = false;
+        }
         return;
     }
     boxes_.ok(*refusal, app_title());

@@ -31,3 +31,18 @@ TEST(Cp932, CharactersThatWouldComeBackAsOthersAreRefused) {
     EXPECT_EQ(*cp932_first_unencodable(QStringLiteral("C:¥x")), QChar(0xA5));
     EXPECT_TRUE(cp932_encode(QStringLiteral("～\\～")).has_value());
 }
+
+TEST(Cp932, WhatInputMethodsTypeIsStoredAsTheCodePageHasIt) {
+    const QString typed = QStringLiteral("〜−‖—¢£¬");
+    const QString held = QStringLiteral("～－∥―￠￡￢");
+    EXPECT_EQ(cp932_fold_typed(typed), held);
+    const std::optional<QByteArray> bytes = cp932_encode(cp932_fold_typed(typed));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, QByteArray("\x81\x60\x81\x7C\x81\x61\x81\x5C\x81\x91\x81\x92\x81\xCA"));
+    EXPECT_EQ(cp932_decode(*bytes), held); // reads back as the window showed it
+
+    // Everything else is left alone, including characters the code page lacks.
+    const QString others = QStringLiteral("a～¥😀한\\-");
+    EXPECT_EQ(cp932_fold_typed(others), others);
+    EXPECT_FALSE(cp932_encode(cp932_fold_typed(QStringLiteral("〜¥"))).has_value());
+}

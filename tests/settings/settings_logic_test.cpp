@@ -2,6 +2,7 @@
 // refusal of texts the settings file cannot hold.
 #include <gtest/gtest.h>
 
+#include "core/added_text.h"
 #include "core/typed_input.h"
 #include "settings/number_field.h"
 #include "settings/text_field.h"
@@ -61,4 +62,22 @@ TEST(TextField, RefusesWhatTheFileCannotReadBack) {
     ASSERT_TRUE(hangul);
     EXPECT_TRUE(hangul->contains(QStringLiteral("「한」")));
     EXPECT_TRUE(hangul->contains(QStringLiteral("conf.ini")));
+
+    // What Japanese input methods type is judged as it will be stored.
+    EXPECT_FALSE(
+        file_text_refusal(QStringLiteral("東京〜大阪 −5 ¢£¬‖—"), QStringLiteral("conf.ini")));
+    EXPECT_TRUE(file_text_refusal(QStringLiteral("〜😀"), QStringLiteral("conf.ini")));
+}
+
+TEST(TextField, AddedTextIsWhatOneEditPutIn) {
+    EXPECT_EQ(added_text("abc", "abXc"), "X");
+    EXPECT_EQ(added_text("abc", "ac"), ""); // a deletion adds nothing
+    EXPECT_EQ(added_text("a\"b", "ab"), "");
+    EXPECT_EQ(added_text("x\"", "x\"\""), "\""); // the second of two equal characters
+    EXPECT_EQ(added_text("aa", "aXa"), "X");
+    EXPECT_EQ(added_text("old", "new"), "new"); // a paste over everything
+    EXPECT_EQ(added_text("abc", "aXYc"), "XY");
+    // a surrogate pair is never cut in half: 😀 and 😁 share their high half
+    EXPECT_EQ(added_text(QStringLiteral("a😀"), QStringLiteral("a😁")), QStringLiteral("😁"));
+    EXPECT_EQ(added_text(QStringLiteral("😀b"), QStringLiteral("😀😀b")), QStringLiteral("😀"));
 }

@@ -87,6 +87,66 @@ TEST(EditorClose, FailedSaveKeepsTheFileAndTheEdits) {
     EXPECT_EQ(fx.main().Label3->text(), "2拠点監視中");
 }
 
+TEST(EditorClose, ARecordTheFileCannotHoldIsNamedAndCanBeMended) {
+    // A hand edit left a quote in record 2; a comma added in the editor makes
+    // the description one the file cannot give back.
+    AppFixture fx(kanshi({{"10.0.0.1", "A／1／a", 0}, {"10.0.0.2", "B／2／Sato \"Jr", 0}}));
+    const QByteArray before = fx.dir.read("kanshi.ini");
+    TargetEditorWindow* w = open_editor(fx);
+    w->up_Click();
+    paste(w->Text6, QStringLiteral("2, ext 5"));
+    w->Command1_Click();
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->close();
+    ASSERT_EQ(fx.boxes.shown.size(), 2u);
+    const BoxRequest& error = fx.boxes.last();
+    EXPECT_EQ(error.icon, BoxIcon::Critical);
+    EXPECT_TRUE(error.text.contains(QStringLiteral("監視通番 2 の「管理担当者」")))
+        << error.text.toStdString();
+    EXPECT_FALSE(error.text.contains(QStringLiteral("閉じると、保存をやり直せます")));
+    EXPECT_EQ(fx.dir.read("kanshi.ini"), before);
+    EXPECT_EQ(fx.state.targets.records[1].description,
+              QStringLiteral("B／2, ext 5／Sato \"Jr")); // the edit is kept
+
+    // The operator mends it in the editor and the close saves.
+    flush_deletes();
+    fx.boxes.clear();
+    w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    w->up_Click();
+    w->Text7->setCursorPosition(5);
+    QTest::keyClick(w->Text7, Qt::Key_Delete);
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    w->Command1_Click();
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->close();
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(fx.dir.read("kanshi.ini"),
+              kanshi({{"10.0.0.1", "A／1／a", 0}, {"10.0.0.2", "\"B／2, ext 5／Sato Jr\"", 0}}));
+    EXPECT_EQ(fx.state.targets.records[1].description, QStringLiteral("B／2, ext 5／Sato Jr"));
+}
+
+TEST(EditorClose, AnUnreadableByteIsNamedByRecordAndBox) {
+    AppFixture fx(kanshi({{"10.0.0.1", "A／1／a", 0}, {"10.0.0.2", "B／2／b", 0}}));
+    QByteArray bytes = kanshi({{"10.0.0.1", "A／1／a", 0}, {"10.0.0.2", "B／2／b", 0}});
+    bytes.replace("10.0.0.1\r\nA", "10.0.0.1\r\n\xA0"); // never valid in the code page
+    fx.dir.write("kanshi.ini", bytes);
+    TargetEditorWindow* w = open_editor(fx);
+    fx.boxes.answers = {BoxAnswer::No}; // reads the file with the bad byte
+    w->close();
+    flush_deletes();
+    w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("\uFFFD"));
+    fx.boxes.clear();
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->close();
+    ASSERT_EQ(fx.boxes.shown.size(), 2u);
+    EXPECT_TRUE(fx.boxes.last().text.contains(QStringLiteral("監視通番 1 の「機器名称」")))
+        << fx.boxes.last().text.toStdString();
+    EXPECT_EQ(fx.dir.read("kanshi.ini"), bytes);
+}
+
 TEST(EditorClose, UnreadableFileKeepsTheTable) {
     AppFixture fx;
     TargetEditorWindow* w = open_editor(fx);

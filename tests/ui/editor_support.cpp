@@ -1,6 +1,7 @@
 #include "editor_support.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -36,4 +37,10 @@ void flush_deletes() {
 void paste(QLineEdit* box, const QString& text) {
     box->selectAll();
     box->insert(text);
+}
+
+void commit_from_input_method(QLineEdit* box, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(box, &commit);
 }

@@ -1,5 +1,6 @@
 // The real editor window, opened from the main window, with scripted boxes.
 #include <QApplication>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -79,6 +80,27 @@ TEST(EditorWindow, CaptionsAndPlaces) {
     EXPECT_EQ(at(w->Command1), QRect(336, 144, 65, 25));
     EXPECT_EQ(at(w->Check1), QRect(416, 64, 17, 12));
     EXPECT_EQ(QApplication::focusWidget() == w->Text1 || w->focusWidget() == w->Text1, true);
+}
+
+TEST(EditorWindow, TheDisabledBoxShowsWholeInsideItsFrame) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    const QStyle* style = w->Check1->style();
+    EXPECT_LE(style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, w->Check1),
+              w->Check1->height());
+    EXPECT_LE(style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w->Check1),
+              w->Check1->width());
+    // The frame's top border, looked for right of its caption, runs above the box.
+    const QImage frame = w->Frame2->grab().toImage();
+    const int column = frame.width() - 4;
+    const QRgb background = frame.pixel(column, 0);
+    int border = -1;
+    for (int y = 1; y < frame.height() && border < 0; ++y) {
+        if (frame.pixel(column, y) != background)
+            border = y;
+    }
+    EXPECT_GE(border, 0);
+    EXPECT_LT(border, w->Check1->y());
 }
 
 TEST(EditorWindow, TabOrderAndAccessKeys) {
@@ -324,6 +346,56 @@ TEST(EditorWindow, QuotesAndLineBreaksAreRefusedCommasKept) {
     fx.boxes.answers = {BoxAnswer::Yes};
     w->close();
     EXPECT_EQ(fx.state.targets.records[0].description, "Router, 2F／03-1234／a"); // read back whole
+}
+
+TEST(EditorWindow, InputMethodCharactersAreKeptAsTheFileHoldsThem) {
+    AppFixture fx;
+    TargetEditorWindow* w = open_editor(fx);
+    paste(w->Text5, QStringLiteral("AB"));
+    w->Text5->setCursorPosition(1);
+    commit_from_input_method(w->Text5, QStringLiteral("〜"));
+    paste(w->Text6, QStringLiteral("03−1234"));
+    paste(w->Text7, QStringLiteral("¢£¬‖—"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("A～B"));
+    EXPECT_EQ(w->Text5->cursorPosition(), 2);
+    EXPECT_EQ(w->Text6->text(), QStringLiteral("03－1234"));
+    EXPECT_EQ(w->Text7->text(), QStringLiteral("￠￡￢∥―"));
+    w->Command1_Click();
+    fx.boxes.answers = {BoxAnswer::Yes};
+    w->close();
+    ASSERT_EQ(fx.boxes.shown.size(), 1u); // only the question
+    EXPECT_TRUE(fx.dir.read("kanshi.ini")
+                    .contains("A\x81\x60"
+                              "B\x81\x5E"
+                              "03\x81\x7C"
+                              "1234\x81\x5E"
+                              "\x81\x91\x81\x92\x81\xCA\x81\x61\x81\x5C\r\n"));
+    EXPECT_EQ(fx.state.targets.records[0].description, QStringLiteral("A～B／03－1234／￠￡￢∥―"));
+
+    // Characters without a place in the file are still refused.
+    flush_deletes();
+    fx.boxes.clear();
+    w = open_editor(fx);
+    ASSERT_NE(w, nullptr);
+    commit_from_input_method(w->Text5, QStringLiteral("한"));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("A～B"));
+}
+
+TEST(EditorWindow, AStoredQuoteCanBeDeletedButNotAddedTo) {
+    AppFixture fx(kanshi({{"10.0.0.1", "Sw\"1／0000／Admin", 0}}));
+    TargetEditorWindow* w = open_editor(fx);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("Sw\"1"));
+    QTest::keyClicks(w->Text5, QStringLiteral("\""));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("Sw\"1"));
+    w->Text5->setCursorPosition(3);
+    QTest::keyClick(w->Text5, Qt::Key_Backspace);
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("Sw1"));
+    w->Command1_Click();
+    EXPECT_EQ(fx.state.targets.records[0].description, QStringLiteral("Sw1／0000／Admin"));
 }
 
 TEST(EditorWindow, OneWindowAndNoneWhileStopped) {

@@ -1,5 +1,6 @@
 // The settings window as the operator meets it: opened from the main window,
 // typed into, closed with Yes or No, with the message boxes answered by script.
+#include <QInputMethodEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -24,6 +25,13 @@ void type_over(QLineEdit* field, const QString& text) {
 void paste_over(QLineEdit* field, const QString& text) {
     field->selectAll();
     field->insert(text);
+}
+
+// What an input method does when the operator confirms a conversion.
+void commit_from_input_method(QLineEdit* field, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(field, &commit);
 }
 
 } // namespace
@@ -161,6 +169,7 @@ TEST(SettingsWindow, FractionsAreStoredHalfToEven) {
 TEST(SettingsWindow, StoredValueOutsideTheRangeIsReportedAndKept) {
     AppFixture fx(AppFixture::three_targets(), conf_bytes(300, 3, 64, 3));
     ASSERT_TRUE(fx.started);
+    fx.boxes.clear(); // start-up's warning about the hand-edited 300
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(boxes_with_text(fx.boxes, range_message()), 1);
@@ -272,6 +281,38 @@ TEST(SettingsWindow, AQuoteFromAHandEditedFileIsKeptUntilTheOperatorEditsIt) {
     EXPECT_EQ(w->Text1->text(), QStringLiteral("ad\"min@example.com"));
     close_settings(fx);
     EXPECT_EQ(fx.state.settings.admin_address, QStringLiteral("ad\"min@example.com"));
+}
+
+TEST(SettingsWindow, AStoredQuoteCanBeDeletedButNotAddedTo) {
+    AppFixture fx(AppFixture::three_targets(),
+                  "ad\"min@example.com\r\npelmora@example.com\r\n127.0.0.1\r\nexample.com\r\n"
+                  " 5 \r\n 3 \r\n 64 \r\n 3 \r\n");
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    w->Text1->setCursorPosition(3);
+    QTest::keyClick(w->Text1, Qt::Key_Backspace);
+    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    QTest::keyClicks(w->Text1, QStringLiteral("\""));
+    EXPECT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+}
+
+TEST(SettingsWindow, InputMethodCharactersAreShownAsTheyWillReadBack) {
+    AppFixture fx;
+    SettingsWindow* w = open_settings(fx);
+    ASSERT_NE(w, nullptr);
+    type_over(w->Text4, QStringLiteral("ab"));
+    w->Text4->setCursorPosition(1);
+    commit_from_input_method(w->Text4, QStringLiteral("〜−"));
+    EXPECT_TRUE(fx.boxes.shown.empty());
+    EXPECT_EQ(w->Text4->text(), QStringLiteral("a～－b"));
+    EXPECT_EQ(w->Text4->cursorPosition(), 3); // typing goes on where it was
+    close_settings(fx);
+    EXPECT_EQ(fx.state.settings.sender_domain, QStringLiteral("a～－b"));
+    EXPECT_TRUE(fx.dir.read("conf.ini")
+                    .contains("a\x81\x60\x81\x7C"
+                              "b\r\n"));
 }
 
 TEST(SettingsWindow, ExistsOnceAndNotWhileDeliveryIsStopped) {
