@@ -47,6 +47,8 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error) 
     if (!app.start())
         return 1;
     app.main_window().show();
+    app.main_window().raise();
+    app.main_window().activateWindow(); // the keyboard starts where the operator looks
     return qapp.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/qt_message_boxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -31,7 +32,10 @@ QString display_text(QString text) {
 } // namespace
 
 BoxAnswer QtMessageBoxes::show(const BoxRequest& request) {
-    QMessageBox box(to_qt(request.icon), request.title, display_text(request.text));
+    // A box belongs to the window it speaks for: shown over it, and the
+    // keyboard goes back to it when the box closes.
+    QMessageBox box(to_qt(request.icon), request.title, display_text(request.text),
+                    QMessageBox::NoButton, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     if (request.buttons == BoxButtons::YesNo) {
         // A question is answered はい or いいえ and nothing else: Escape or the
@@ -53,7 +57,8 @@ BoxAnswer QtMessageBoxes::show(const BoxRequest& request) {
 void QtMessageBoxes::inform(const BoxRequest& request, Kind kind) {
     if (QPointer<QMessageBox>& old = shown_[kind])
         old->close(); // the newer one says what holds now
-    auto* box = new QMessageBox(to_qt(request.icon), request.title, display_text(request.text));
+    auto* box = new QMessageBox(to_qt(request.icon), request.title, display_text(request.text),
+                                QMessageBox::NoButton, QApplication::activeWindow());
     box->setTextFormat(Qt::PlainText);
     box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box->setAttribute(Qt::WA_DeleteOnClose);

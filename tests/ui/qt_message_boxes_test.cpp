@@ -63,3 +63,17 @@ TEST(QtMessageBoxes, ReturnTakesTheDefaultAnswerAndLineBreaksShowAsLines) {
               BoxAnswer::Yes);
     EXPECT_EQ(shown, QStringLiteral("a\nb\nc"));
 }
+
+TEST(QtMessageBoxes, ABoxBelongsToTheActiveWindow) {
+    QWidget owner;
+    owner.show();
+    QApplication::setActiveWindow(&owner);
+    QWidget* parent = nullptr;
+    when_shown([&](QMessageBox* box) {
+        parent = box->parentWidget();
+        box->accept();
+    });
+    QtMessageBoxes boxes;
+    boxes.ok(QStringLiteral("x"), QStringLiteral("Pelmora"));
+    EXPECT_EQ(parent, &owner); // shown over it, and the keyboard goes back to it
+}
