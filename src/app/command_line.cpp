@@ -8,6 +8,15 @@ CommandLine parse_command_line(const QStringList& arguments) {
             c.help = true;
         } else if (a == QLatin1String("--headless")) {
             c.headless = true;
+        } else if (a == QLatin1String("--dir") || a.startsWith(QLatin1String("--dir="))) {
+            if (a.startsWith(QLatin1String("--dir=")))
+                c.dir = a.mid(6);
+            else if (i + 1 < arguments.size())
+                c.dir = arguments[++i];
+            if (c.dir.isEmpty())
+                c.error = QStringLiteral("--dir にはフォルダーを指定してください。");
+        } else if (a == QLatin1String("--user-folder")) {
+            c.user_folder = true;
         } else if (a.startsWith(QLatin1String("--minute-ms="))) {
             bool ok = false;
             const int ms = a.mid(12).toInt(&ok);
@@ -23,7 +32,7 @@ CommandLine parse_command_line(const QStringList& arguments) {
 
 QString usage_text() {
     return QStringLiteral(
-        "Usage: pelmora [--headless]\n"
+        "Usage: pelmora [--headless] [--dir DIR | --user-folder]\n"
         "\n"
         "Watches the IPv4 devices listed in kanshi.ini with ICMP echo and mails the\n"
         "administrator named in conf.ini when they stop answering. Both files are read\n"
@@ -32,5 +41,9 @@ QString usage_text() {
         "  --headless   monitor without windows: messages go to standard error;\n"
         "               SIGUSR1 releases a delivery stop, SIGHUP re-reads conf.ini and\n"
         "               kanshi.ini, SIGTERM or SIGINT ends the program\n"
+        "  --dir DIR    use conf.ini and kanshi.ini in DIR, made from the samples\n"
+        "               when DIR holds neither\n"
+        "  --user-folder  the same with $XDG_DATA_HOME/pelmora (~/.local/share/pelmora);\n"
+        "               the desktop menu starts Pelmora so\n"
         "  --help       show this text and exit\n");
 }

@@ -2,11 +2,13 @@
 // when they stop answering. Runs in the directory that holds conf.ini and
 // kanshi.ini, with windows, or with --headless as a service.
 #include <QApplication>
+#include <QDir>
 #include <QFont>
 #include <cstdio>
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/work_folder.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
 #include "platform/echo/socket_echo_engine.h"
@@ -25,7 +27,8 @@ QStringList raw_arguments(int argc, char** argv) {
     return list;
 }
 
-int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error) {
+int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
+                     const QString& new_folder) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
     QFont font(QStringLiteral("Noto Sans CJK JP"));
@@ -33,6 +36,8 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error) 
     QApplication::setFont(font);
 
     QtMessageBoxes boxes;
+    if (!new_folder.isEmpty())
+        boxes.ok(first_start_text(new_folder), QStringLiteral("Pelmora"), BoxIcon::Information);
     SingleInstanceLock lock;
     SharedState state;
     CurlMailTransport transport;
@@ -81,7 +86,27 @@ int main(int argc, char** argv) {
         std::fputs(usage_text().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (options.headless)
+    QString new_folder; // where sample files were put just now
+    if (!options.dir.isEmpty() || options.user_folder) {
+        const QString folder = options.user_folder ? user_work_folder() : options.dir;
+        const PreparedFolder prepared = enter_work_folder(QDir(folder).absolutePath());
+        if (!prepared.error.isEmpty()) {
+            std::fputs(
+                (QStringLiteral("pelmora: ") + prepared.error + u'\n').toLocal8Bit().constData(),
+                stderr);
+            return 1;
+        }
+        if (prepared.created_files)
+            new_folder = QDir(folder).absolutePath();
+    }
+    if (options.headless) {
+        if (!new_folder.isEmpty())
+            std::fputs(
+                (QStringLiteral("pelmora: ") + first_start_text(new_folder).simplified() + u'\n')
+                    .toLocal8Bit()
+                    .constData(),
+                stderr);
         return run_headless(argc, argv, engine, echo_error, options);
-    return run_with_windows(argc, argv, engine, echo_error);
+    }
+    return run_with_windows(argc, argv, engine, echo_error, new_folder);
 }

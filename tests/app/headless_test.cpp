@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <csignal>
@@ -48,9 +49,12 @@ bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds limit
 
 class Headless {
   public:
-    Headless(const TempWorkDir& dir, const QStringList& arguments) {
+    Headless(const TempWorkDir& dir, const QStringList& arguments,
+             const std::vector<std::pair<QString, QString>>& extra_environment = {}) {
         process.setWorkingDirectory(dir.root());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : extra_environment)
+            env.insert(name, value);
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -143,4 +147,33 @@ TEST(Headless, MonitorsMailsStopsReleasesReloadsAndEnds) {
     EXPECT_EQ(run.process.exitCode(), 0);
     const QString said = run.error_output();
     EXPECT_TRUE(said.contains(QStringLiteral("メール配信を停止しました"))) << said.toStdString();
+}
+
+TEST(Headless, AFolderOfItsOwnIsMadeWithTheSamplesOnFirstStartOnly) {
+    TempWorkDir home;
+    struct Case {
+        QStringList arguments;
+        QString folder;
+    };
+    const Case cases[] = {{{"--headless", "--dir", home.path("a/b")}, home.path("a/b")},
+                          {{"--headless", "--user-folder"}, home.path("data/pelmora")}};
+    for (const Case& c : cases) {
+        for (const bool first : {true, false}) {
+            Headless run(home, c.arguments, {{"XDG_DATA_HOME", home.path("data")}});
+            QString said;
+            ASSERT_TRUE(wait_for(
+                [&] {
+                    run.process.waitForReadyRead(50);
+                    said += run.error_output();
+                    return said.contains(QStringLiteral("監視を開始しました"));
+                },
+                5s))
+                << said.toStdString();
+            EXPECT_EQ(said.contains(QStringLiteral("サンプル")), first) << said.toStdString();
+            run.signal(SIGTERM);
+            run.process.waitForFinished(2000);
+        }
+        EXPECT_TRUE(QFile::exists(c.folder + "/conf.ini")) << c.folder.toStdString();
+        EXPECT_TRUE(QFile::exists(c.folder + "/kanshi.ini")) << c.folder.toStdString();
+    }
 }
