@@ -71,24 +71,24 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     const QString failure_body = QStringLiteral("＜1件目＞支店スイッチ／06-0000-0000／佐藤\r\n");
     const QString failure_subject = QStringLiteral("Network障害連絡（1件障害）");
 
-    app.Timer1_Timer(); // notice 1
+    real.tick(); // notice 1
     ASSERT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：1"));
     EXPECT_FALSE(red(w));
-    app.Timer1_Timer(); // notice 2 reaches the stop value
+    real.tick(); // notice 2 reaches the stop value
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：2"));
     EXPECT_TRUE(red(w));
     EXPECT_TRUE(w.Command2->isEnabled());
     EXPECT_FALSE(w.Command3->isEnabled());
-    app.Timer1_Timer(); // still failing while stopped: silence
+    real.tick(); // still failing while stopped: silence
     EXPECT_EQ(notices(smtp).size(), 2u);
 
     ASSERT_TRUE(world.set_silent_answers(true));
-    app.Timer1_Timer();
-    app.Timer1_Timer();
+    real.tick();
+    real.tick();
     EXPECT_TRUE(red(w)) << "two clean sweeps only count";
     EXPECT_EQ(notices(smtp).size(), 2u);
-    app.Timer1_Timer(); // the third clean sweep recovers
+    real.tick(); // the third clean sweep recovers
 
     EXPECT_TRUE(boxes.shown.empty());
     const std::vector<ReceivedNotice> got = notices(smtp);
