@@ -35,7 +35,8 @@ struct RealApp {
     ThreadedExecutor executor;
     SharedState state;
     ScriptedBoxes boxes;
-    CurlMailTransport curl{std::chrono::seconds(5), std::chrono::seconds(10)};
+    CurlMailTransport curl{SmtpTimeouts{std::chrono::seconds(5), std::chrono::seconds(10),
+                                        std::chrono::seconds(2), std::chrono::seconds(30)}};
     NoticeDelivery mail{curl, boxes};
     Application app;
 };
