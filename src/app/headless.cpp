@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/stderr_message_boxes.h"
+#include "core/check_executor.h"
 #include "core/delivery_stop.h"
 #include "core/file_error.h"
 #include "core/hand_edit_warnings.h"
@@ -27,14 +28,8 @@ namespace {
 // Signals reach the event loop through a pipe: a handler may do next to
 // nothing, but it may write a byte.
 int signal_pipe[2] = {-1, -1};
-volatile sig_atomic_t checking_now = 0;
 
 void on_signal(int number) {
-    // A check holds the thread (echo waits, a slow mail server); ending must
-    // not wait for it. Nothing is written to files in this mode, so leaving
-    // at once loses nothing but the notice in flight.
-    if ((number == SIGTERM || number == SIGINT) && checking_now)
-        _exit(0);
     const char byte = static_cast<char>(number);
     [[maybe_unused]] ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
 }
@@ -117,15 +112,12 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
                                                  : QStringLiteral("メール配信を再開しました。"));
     });
 
-    MonitoringCycle cycle(state, engine, mail);
+    ThreadedExecutor executor;
+    MonitoringCycle cycle(state, engine, mail, &executor);
     QTimer minute;
     minute.setTimerType(Qt::PreciseTimer);
     minute.setInterval(options.minute_ms.value_or(60000));
-    QObject::connect(&minute, &QTimer::timeout, [&] {
-        checking_now = 1;
-        cycle.minute_passed();
-        checking_now = 0;
-    });
+    QObject::connect(&minute, &QTimer::timeout, [&] { cycle.minute_passed(); });
     minute.start();
 
     QSocketNotifier signal_notifier(signal_pipe[0], QSocketNotifier::Read);
@@ -134,8 +126,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
         while (::read(signal_pipe[0], &number, 1) == 1) {
             switch (number) {
             case SIGUSR1:
-                if (state.monitor.delivery_stopped())
-                    release_delivery_stop(state.monitor);
+                cycle.release_stop();
                 break;
             case SIGHUP:
                 reload(state);
@@ -147,5 +138,11 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
     });
     const int status = app.exec();
     say(QStringLiteral("終了します。"));
+    if (cycle.checking()) {
+        // The check's worker still uses the engine and the transport; nothing
+        // is written in this mode, so only the notice in flight is lost.
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
     return status;
 }

@@ -5,10 +5,12 @@
 #include <QDir>
 #include <QFont>
 #include <cstdio>
+#include <unistd.h>
 
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "app/work_folder.h"
+#include "core/check_executor.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
 #include "platform/echo/socket_echo_engine.h"
@@ -19,6 +21,14 @@
 #include "ui/qt_message_boxes.h"
 
 namespace {
+
+// A sweep or a mail still blocked on its worker uses the engine and the
+// transport that are about to be destroyed; there is nothing left to save,
+// so the process goes without tearing down.
+[[noreturn]] void leave_now(int status) {
+    std::fflush(nullptr);
+    ::_exit(status);
+}
 
 QStringList raw_arguments(int argc, char** argv) {
     QStringList list;
@@ -38,6 +48,7 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
     QtMessageBoxes boxes;
     if (!new_folder.isEmpty())
         boxes.ok(first_start_text(new_folder), QStringLiteral("Pelmora"), BoxIcon::Information);
+    ThreadedExecutor executor;
     SingleInstanceLock lock;
     SharedState state;
     CurlMailTransport transport;
@@ -48,13 +59,17 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
                      if (echo_error == 0)
                          return std::nullopt;
                      return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
-                 }});
+                 },
+                 &executor});
     if (!app.start())
         return 1;
     app.main_window().show();
     app.main_window().raise();
     app.main_window().activateWindow(); // the keyboard starts where the operator looks
-    return qapp.exec();
+    const int status = qapp.exec();
+    if (app.checking())
+        leave_now(status);
+    return status;
 }
 
 } // namespace

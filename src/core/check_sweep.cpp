@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
+#include "core/check_executor.h"
 #include "core/delivery_stop.h"
 #include "core/echo_engine.h"
 #include "core/notice.h"
@@ -12,10 +14,84 @@
 
 namespace {
 
-void send_notice(const SharedState& state, NoticeSender& mail, const QString& subject,
-                 const QString& body) {
-    const Settings& s = state.settings;
-    mail.send({s.admin_address, s.sender_address, s.smtp_server, s.sender_domain, subject, body});
+struct Check {
+    SharedState& state;
+    EchoEngine& engine;
+    NoticeSender& mail;
+    CheckExecutor& executor;
+    std::function<void()> finished;
+    Settings settings; // as at the start of the check
+    TargetList targets;
+    CheckFailures failures;
+};
+using CheckPtr = std::shared_ptr<Check>;
+
+void finish(const CheckPtr& check) {
+    check->state.monitor.set_elapsed_minutes(0);
+    if (check->finished)
+        check->finished();
+}
+
+// Mails one notice off this thread; what delivery has to tell the operator is
+// shown back here, before the check goes on with then.
+void send_notice(const CheckPtr& check, const QString& subject, const QString& body,
+                 std::function<void()> then) {
+    const Settings& s = check->settings;
+    auto notice = std::make_shared<Notice>(
+        Notice{s.admin_address, s.sender_address, s.smtp_server, s.sender_domain, subject, body});
+    auto report = std::make_shared<DeliveryReport>();
+    check->executor.run([check, notice, report] { *report = check->mail.send(*notice); },
+                        [report, then = std::move(then)] {
+                            if (*report)
+                                (*report)();
+                            then();
+                        });
+}
+
+void decide(const CheckPtr& check) {
+    MonitorState& monitor = check->state.monitor;
+    const CheckFailures& failures = check->failures;
+    const int16 stop_after = check->settings.stop_after_notices;
+    const QString interval = QString::number(monitor.interval_in_use());
+
+    if (failures.count >= 1) {
+        if (stop_after > monitor.notices_in_a_row()) {
+            // The counter shows the notice's number before it goes out; the
+            // stop follows only once the notice that reaches the limit is sent.
+            monitor.set_notices_in_a_row(add16(monitor.notices_in_a_row(), 1));
+            send_notice(check, failure_subject(failures.count), failures.report,
+                        [check, stop_after] {
+                            MonitorState& m = check->state.monitor;
+                            if (stop_after <= m.notices_in_a_row())
+                                enter_delivery_stop(m);
+                            finish(check);
+                        });
+            return;
+        }
+        // Delivery stopped (or the stop value was lowered below the count):
+        // failures only restart the count of clean checks.
+        monitor.clean_checks_while_stopped = 0;
+    } else {
+        const bool stopped = monitor.delivery_stopped();
+        if (!stopped && monitor.notices_in_a_row() > 0) {
+            monitor.set_notices_in_a_row(0);
+            send_notice(check, recovery_subject(), recovery_body(interval, stop_after),
+                        [check] { finish(check); });
+            return;
+        }
+        if (stopped && monitor.clean_checks_while_stopped < 2) {
+            monitor.clean_checks_while_stopped = add16(monitor.clean_checks_while_stopped, 1);
+        } else if (stopped) {
+            // The third clean check in a row: tell the administrator first,
+            // then return to normal.
+            send_notice(check, auto_recovery_subject(), auto_recovery_body(interval), [check] {
+                leave_delivery_stop(check->state.monitor);
+                finish(check);
+            });
+            return;
+        }
+    }
+    finish(check);
 }
 
 } // namespace
@@ -46,40 +122,19 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
     return failures;
 }
 
+void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
+                 CheckExecutor& executor, std::function<void()> finished) {
+    auto check = std::make_shared<Check>(Check{
+        state, engine, mail, executor, std::move(finished), state.settings, state.targets, {}});
+    executor.run(
+        [check] {
+            check->failures = probe_targets(check->targets, check->settings.attempts,
+                                            check->settings.ttl, check->engine);
+        },
+        [check] { decide(check); });
+}
+
 void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail) {
-    MonitorState& monitor = state.monitor;
-    const CheckFailures failures =
-        probe_targets(state.targets, state.settings.attempts, state.settings.ttl, engine);
-    const int16 stop_after = state.settings.stop_after_notices;
-    const QString interval = QString::number(monitor.interval_in_use());
-
-    if (failures.count >= 1) {
-        if (stop_after > monitor.notices_in_a_row()) {
-            // The counter shows the notice's number before it goes out; the
-            // stop follows only once the notice that reaches the limit is sent.
-            monitor.set_notices_in_a_row(add16(monitor.notices_in_a_row(), 1));
-            send_notice(state, mail, failure_subject(failures.count), failures.report);
-            if (stop_after <= monitor.notices_in_a_row())
-                enter_delivery_stop(monitor);
-        } else {
-            // Delivery stopped (or the stop value was lowered below the count):
-            // failures only restart the count of clean checks.
-            monitor.clean_checks_while_stopped = 0;
-        }
-    } else {
-        const bool stopped = monitor.delivery_stopped();
-        if (!stopped && monitor.notices_in_a_row() > 0) {
-            monitor.set_notices_in_a_row(0);
-            send_notice(state, mail, recovery_subject(), recovery_body(interval, stop_after));
-        } else if (stopped && monitor.clean_checks_while_stopped < 2) {
-            monitor.clean_checks_while_stopped = add16(monitor.clean_checks_while_stopped, 1);
-        } else if (stopped) {
-            // The third clean check in a row: tell the administrator first,
-            // then return to normal.
-            send_notice(state, mail, auto_recovery_subject(), auto_recovery_body(interval));
-            leave_delivery_stop(monitor);
-        }
-    }
-
-    monitor.set_elapsed_minutes(0);
+    InlineExecutor inline_executor;
+    start_check(state, engine, mail, inline_executor, {});
 }

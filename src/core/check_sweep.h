@@ -2,6 +2,7 @@
 // One check: probe every monitored target, then decide by the delivery-stop
 // rules which notice, if any, to mail, and keep the monitoring state in step.
 #include <QString>
+#include <functional>
 
 #include "core/int16.h"
 
@@ -9,6 +10,7 @@ struct SharedState;
 struct TargetList;
 class EchoEngine;
 class NoticeSender;
+class CheckExecutor;
 
 struct CheckFailures {
     int16 count = 0; // targets that never answered
@@ -19,5 +21,13 @@ struct CheckFailures {
 // packet) and collects those that never answered.
 CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, EchoEngine& engine);
 
-// One whole check. Ends with the elapsed minutes at 0, so that they count again.
+// One whole check on a copy of the settings and targets taken now, so edits
+// made meanwhile apply from the next check. The sweep and each mail run on
+// the executor; the decisions and every change of the monitoring state are
+// made on the calling thread, in the order the window shows them. Ends with
+// the elapsed minutes at 0, so that they count again, then calls finished.
+void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
+                 CheckExecutor& executor, std::function<void()> finished);
+
+// The same check, whole, before it returns.
 void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail);

@@ -1,18 +1,19 @@
 #include "core/monitoring_cycle.h"
 
 #include "core/check_sweep.h"
+#include "core/delivery_stop.h"
 #include "core/shared_state.h"
 
-MonitoringCycle::MonitoringCycle(SharedState& state, EchoEngine& engine, NoticeSender& mail)
-    : state_(state), engine_(engine), mail_(mail) {}
+MonitoringCycle::MonitoringCycle(SharedState& state, EchoEngine& engine, NoticeSender& mail,
+                                 CheckExecutor* executor)
+    : state_(state), engine_(engine), mail_(mail),
+      executor_(executor ? *executor : inline_executor_) {}
 
 void MonitoringCycle::minute_passed() {
-    // A check keeps the thread until its last mail, yet a message box of the
-    // mail delivery runs a nested event loop, so events, minutes among them,
-    // can be handled while a check is still running. Such a minute is
-    // dropped, not kept for later: the check sets the count to 0 when it ends,
-    // so a minute counted meanwhile would be lost anyway, and a second check
-    // must never start inside the first.
+    // The sweep and the mail run off the window's thread, so minutes keep
+    // coming while a check is still running. Such a minute is dropped, not
+    // kept for later: the check sets the count to 0 when it ends, so a minute
+    // counted meanwhile would be lost anyway, and checks must never overlap.
     if (checking_)
         return;
 
@@ -29,10 +30,16 @@ void MonitoringCycle::minute_passed() {
 void MonitoringCycle::check_now() {
     if (checking_)
         return;
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f) : flag(f) { flag = true; }
-        ~Running() { flag = false; }
-    } running(checking_);
-    run_check(state_, engine_, mail_);
+    checking_ = true;
+    start_check(state_, engine_, mail_, executor_, [this] {
+        checking_ = false;
+        if (release_pending_)
+            release_stop();
+    });
+}
+
+void MonitoringCycle::release_stop() {
+    release_pending_ = checking_;
+    if (!checking_ && state_.monitor.delivery_stopped())
+        release_delivery_stop(state_.monitor);
 }

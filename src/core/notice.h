@@ -3,6 +3,7 @@
 // delivery. Delivery reports its own failures to the operator; the check goes
 // on the same way whether the notice went out or not.
 #include <QString>
+#include <functional>
 
 struct Notice {
     QString recipient;
@@ -13,8 +14,14 @@ struct Notice {
     QString body; // lines broken by CR
 };
 
+// What delivery has to tell the operator once a send is over; empty when
+// there is nothing to tell. It runs on the window's thread, where boxes live.
+using DeliveryReport = std::function<void()>;
+
 class NoticeSender {
   public:
     virtual ~NoticeSender() = default;
-    virtual void send(const Notice& notice) = 0;
+    // May block for the whole SMTP dialogue: the check calls it off the
+    // window's thread and runs the report afterwards on its own.
+    virtual DeliveryReport send(const Notice& notice) = 0;
 };

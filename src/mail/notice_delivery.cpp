@@ -15,7 +15,11 @@ BoxRequest delivery_failure_box(const DeliveryFailure& failure) {
             app_title(), BoxIcon::None};
 }
 
-void NoticeDelivery::send(const Notice& notice) {
-    if (const std::optional<DeliveryFailure> failure = transport_.send(notice))
-        boxes_.show(delivery_failure_box(*failure));
+DeliveryReport NoticeDelivery::send(const Notice& notice) {
+    const std::optional<DeliveryFailure> failure = transport_.send(notice);
+    if (!failure)
+        return {};
+    return [this, box = delivery_failure_box(*failure)] {
+        boxes_.inform(box, MessageBoxes::Kind::DeliveryFailure);
+    };
 }

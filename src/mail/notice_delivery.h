@@ -1,6 +1,8 @@
 #pragma once
 // Delivery of the notices: one transport call per notice; a failure is shown
 // to the operator in one of three boxes and nothing is told to the caller.
+// The box holds nothing back (monitoring must not wait for an OK), and only
+// the latest failure stays on screen.
 #include "core/message_box.h"
 #include "core/notice.h"
 #include "mail/mail_transport.h"
@@ -10,7 +12,7 @@ class NoticeDelivery : public NoticeSender {
     NoticeDelivery(MailTransport& transport, MessageBoxes& boxes)
         : transport_(transport), boxes_(boxes) {}
 
-    void send(const Notice& notice) override;
+    DeliveryReport send(const Notice& notice) override;
 
   private:
     MailTransport& transport_;

@@ -10,7 +10,7 @@
 
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
-      cycle_(s_.state, s_.engine, s_.mail) {
+      cycle_(s_.state, s_.engine, s_.mail, s_.executor) {
     main_->on_Timer1 = [this] { Timer1_Timer(); };
     main_->on_Command2 = [this] { Command2_Click(); };
     main_->on_Command3 = [this] { Command3_Click(); };
@@ -51,12 +51,7 @@ void Application::Timer1_Timer() {
 }
 
 void Application::Command2_Click() {
-    // A release belongs between checks. The mail boxes are modal, so a click
-    // cannot normally reach the window during a check; should one get through
-    // anyway, the check's own decision stands.
-    if (cycle_.checking())
-        return;
-    release_delivery_stop(s_.state.monitor);
+    cycle_.release_stop();
 }
 
 void Application::Command3_Click() {

@@ -17,6 +17,7 @@ struct SharedState;
 class MessageBoxes;
 class EchoEngine;
 class NoticeSender;
+class CheckExecutor;
 
 // The two files, in the working directory unless a test says otherwise.
 struct WorkingFiles {
@@ -32,9 +33,10 @@ struct Services {
     MessageBoxes& boxes;
     EchoEngine& engine;
     NoticeSender& mail;
-    std::function<bool()> first_copy; // the single-instance check
-    WorkingFiles files;               // conf.ini and kanshi.ini
-    EchoRightCheck echo_right = {};   // whether echo can be sent at all
+    std::function<bool()> first_copy;  // the single-instance check
+    WorkingFiles files;                // conf.ini and kanshi.ini
+    EchoRightCheck echo_right = {};    // whether echo can be sent at all
+    CheckExecutor* executor = nullptr; // where sweeps and mail block; none: in the call
 };
 
 class Application {

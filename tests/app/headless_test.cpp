@@ -177,3 +177,27 @@ TEST(Headless, AFolderOfItsOwnIsMadeWithTheSamplesOnFirstStartOnly) {
         EXPECT_TRUE(QFile::exists(c.folder + "/kanshi.ini")) << c.folder.toStdString();
     }
 }
+
+TEST(Headless, EndsAtOnceWhileAMailServerHoldsTheNotice) {
+    // The server takes the connection and never greets: the notice would
+    // wait the whole 30 s connection time-out.
+    SmtpTestServer smtp(SmtpTestServer::Mode::Silent);
+    TempWorkDir dir;
+    dir.write("conf.ini", conf_bytes(1, 1, 64, 3, smtp.address().toLatin1()));
+    // Not an address at all: unreachable without a packet.
+    dir.write("kanshi.ini", "999.0.0.1\r\nA\r\n 0 \r\n");
+
+    Headless run(dir, {"--headless", "--minute-ms=200"});
+    ASSERT_TRUE(wait_for([&] { return smtp.sessions_opened() == 1; }))
+        << run.error_output().toStdString();
+    QThread::msleep(500); // minutes pass meanwhile
+
+    QElapsedTimer ending;
+    ending.start();
+    run.signal(SIGTERM);
+    ASSERT_TRUE(run.process.waitForFinished(2000));
+    EXPECT_LT(ending.elapsed(), 2000);
+    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process.exitCode(), 0);
+    EXPECT_EQ(smtp.sessions_opened(), 1); // checks never overlap
+}

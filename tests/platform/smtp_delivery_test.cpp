@@ -21,18 +21,18 @@ const QString kSubject = QStringLiteral("Network障害連絡（2件障害）");
 const QString kBody = QStringLiteral("＜1件目＞ルーター１／03-1234-5678／山田\r"
                                      "＜2件目＞サーバー２／内線1234／佐藤\r");
 
-constexpr auto kConnectTimeout = 2s;
-constexpr auto kDialogueTimeout = 4s;
+constexpr SmtpTimeouts kTimeouts{2s, 4s, 1s, 30s};
 
 class SmtpDeliveryTest : public ::testing::Test {
   protected:
     void send(const QString& server, const QString& to = kTo, const QString& from = kFrom,
               const QString& domain = kDomain, const QString& subject = kSubject,
               const QString& body = kBody) {
-        sender.send({to, from, server, domain, subject, body});
+        if (const DeliveryReport report = sender.send({to, from, server, domain, subject, body}))
+            report();
     }
 
-    CurlMailTransport curl{kConnectTimeout, kDialogueTimeout};
+    CurlMailTransport curl{kTimeouts};
     ScriptedBoxes boxes;
     NoticeDelivery sender{curl, boxes};
 };
@@ -135,7 +135,7 @@ TEST_F(SmtpDeliveryTest, ServerThatNeverAnswersCannotHoldTheProgram) {
     QElapsedTimer took;
     took.start();
     send(server.address());
-    EXPECT_LT(took.elapsed(), std::chrono::milliseconds(kDialogueTimeout).count() + 2000);
+    EXPECT_LT(took.elapsed(), std::chrono::milliseconds(kTimeouts.connect).count() + 2000);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().icon, BoxIcon::Critical); // the connect box: it never got through
     EXPECT_TRUE(server.wait_until_sessions_closed());
@@ -197,3 +197,50 @@ TEST_F(SmtpDeliveryTest, AnAddressThatWouldCarryCommandParametersNeverReachesThe
 }
 
 } // namespace
+
+// The time-outs: generous to a slow server, short where the outcome is known.
+class SmtpTimeoutTest : public ::testing::Test {
+  protected:
+    // The milliseconds a send took.
+    qint64 send_to(const SmtpTestServer& server, CurlMailTransport& transport) {
+        NoticeDelivery delivery{transport, boxes};
+        QElapsedTimer took;
+        took.start();
+        if (const DeliveryReport report =
+                delivery.send({kTo, kFrom, server.address(), kDomain, kSubject, kBody}))
+            report();
+        return took.elapsed();
+    }
+    ScriptedBoxes boxes;
+};
+
+TEST_F(SmtpTimeoutTest, ServerSlowByEightSecondsAReplyStillGetsTheNotice) {
+    // With the program's own time-outs: greeting and EHLO alone take 16 s,
+    // the whole dialogue about a minute.
+    SmtpTestServer server(SmtpTestServer::Mode::Slow, 8s);
+    CurlMailTransport transport;
+    send_to(server, transport);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    EXPECT_EQ(server.messages().size(), 1u);
+}
+
+TEST_F(SmtpTimeoutTest, SilenceAfterTheMessageFailsAfterOneReplyTimeOut) {
+    SmtpTestServer server(SmtpTestServer::Mode::MuteAfterData);
+    CurlMailTransport transport{SmtpTimeouts{2s, 3s, 1s, 5min}};
+    const qint64 took = send_to(server, transport);
+    EXPECT_GE(took, 2500);
+    EXPECT_LT(took, 6000); // not a second time-out for QUIT on top
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.last().text.startsWith(QStringLiteral("Code : 28"))) // libcurl's time-out
+        << boxes.last().text.toStdString();
+}
+
+TEST_F(SmtpTimeoutTest, NoReplyToQuitStillCountsAsDeliveredWithinTheQuitTimeOut) {
+    SmtpTestServer server(SmtpTestServer::Mode::MuteAfterQuit);
+    CurlMailTransport transport; // the program's own: 5 s for QUIT's reply
+    const qint64 took = send_to(server, transport);
+    EXPECT_LT(took, 7000);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
+    EXPECT_EQ(server.messages().size(), 1u);
+    EXPECT_EQ(server.sessions_quit(), 1);
+}

@@ -43,10 +43,11 @@ struct SentNotice {
 
 class RecordingMailer : public NoticeSender {
   public:
-    void send(const Notice& n) override {
+    DeliveryReport send(const Notice& n) override {
         sent.push_back({n.recipient, n.sender, n.server, n.ehlo_domain, n.body, n.subject});
         if (on_send)
             on_send(sent.back());
+        return {};
     }
     std::vector<SentNotice> sent;
     std::function<void(const SentNotice&)> on_send; // e.g. to look at the window mid-sweep

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A local SMTP server for Pelmora's tests, on 127.0.0.1 only.
 
-    smtp_server.py --dir DIR [--mode normal|greet554|reject550|silent]
+    smtp_server.py --dir DIR [--mode MODE] [--reply-delay SECONDS]
 
 Prints "PORT <n>" once it listens and runs until its standard input closes,
 so it never outlives the test that started it.
@@ -20,6 +20,10 @@ Modes:
   silent     accepts the connection and never sends a byte
   starttls   like normal, but offers STARTTLS with a self-signed certificate
              and refuses mail until the client has started TLS
+  slow       a plain server that waits --reply-delay seconds before each
+             reply, the greeting included
+  mute-data  a plain server that never answers the end of the message
+  mute-quit  a plain server that takes the message but never answers QUIT
 """
 import argparse
 import json
@@ -161,12 +165,19 @@ def start_aiosmtpd(store, mode):
     raise RuntimeError("no free port")
 
 
-def start_raw(store, mode):
+def start_raw(store, mode, delay=0):
     listener = socket.socket()
     listener.bind((HOST, 0))
     listener.listen(16)
 
     def serve(conn):
+        if mode in ("slow", "mute-data", "mute-quit"):
+            with conn:
+                try:
+                    serve_scripted(store, conn, mode, delay)
+                except OSError:
+                    store.log_session("closed")
+            return
         store.log_session("open")
         with conn:
             if mode == "greet554":
@@ -190,18 +201,76 @@ def start_raw(store, mode):
     return listener.getsockname()[1], listener.close
 
 
+class Envelope:
+    def __init__(self):
+        self.mail_from = ""
+        self.rcpt_tos = []
+        self.original_content = b""
+
+
+def serve_scripted(store, conn, mode, delay):
+    """A plain SMTP dialogue, one line at a time, paced or muted by the mode."""
+    import time
+    reader = conn.makefile("rb")
+
+    def reply(text):
+        if delay:
+            time.sleep(delay)
+        conn.sendall((text + "\r\n").encode())
+
+    store.log_session("open")
+    envelope, ehlo = Envelope(), ""
+    reply("220 pelmora-test ESMTP")
+    for raw in reader:
+        command = raw.decode("latin-1").rstrip("\r\n")
+        verb = command[:4].upper()
+        if verb in ("EHLO", "HELO"):
+            ehlo = command[5:]
+            reply("250 pelmora-test")
+        elif verb == "MAIL":
+            store.log_session("mail")
+            envelope.mail_from = command.split(":", 1)[1].strip().strip("<>").split(">")[0]
+            reply("250 OK")
+        elif verb == "RCPT":
+            envelope.rcpt_tos.append(command.split(":", 1)[1].strip().strip("<>"))
+            reply("250 OK")
+        elif verb == "DATA":
+            reply("354 End data with <CR><LF>.<CR><LF>")
+            lines = []
+            for data_line in reader:
+                if data_line == b".\r\n":
+                    break
+                lines.append(data_line[1:] if data_line.startswith(b".") else data_line)
+            envelope.original_content = b"".join(lines)
+            if mode == "mute-data":
+                continue
+            store.save(envelope, ehlo)
+            envelope = Envelope()
+            reply("250 Message accepted for delivery")
+        elif verb == "QUIT":
+            store.log_session("quit")
+            if mode != "mute-quit":
+                reply("221 Bye")
+                break
+        else:
+            reply("250 OK")
+    store.log_session("closed")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--mode", default="normal",
-                        choices=["normal", "reject550", "greet554", "silent", "starttls"])
+                        choices=["normal", "reject550", "greet554", "silent", "starttls",
+                                 "slow", "mute-data", "mute-quit"])
+    parser.add_argument("--reply-delay", type=float, default=0)
     args = parser.parse_args()
 
     store = Store(args.dir)
     if args.mode in ("normal", "reject550", "starttls"):
         port, stop = start_aiosmtpd(store, args.mode)
     else:
-        port, stop = start_raw(store, args.mode)
+        port, stop = start_raw(store, args.mode, args.reply_delay)
 
     print("PORT %d" % port, flush=True)
     sys.stdin.read()  # until the test closes our input or ends

@@ -27,6 +27,12 @@ QString mode_argument(SmtpTestServer::Mode mode) {
         return QStringLiteral("silent");
     case SmtpTestServer::Mode::StartTls:
         return QStringLiteral("starttls");
+    case SmtpTestServer::Mode::Slow:
+        return QStringLiteral("slow");
+    case SmtpTestServer::Mode::MuteAfterData:
+        return QStringLiteral("mute-data");
+    case SmtpTestServer::Mode::MuteAfterQuit:
+        return QStringLiteral("mute-quit");
     }
     return {};
 }
@@ -47,7 +53,7 @@ int count_lines(const QByteArray& text, const QByteArray& line) {
 
 } // namespace
 
-SmtpTestServer::SmtpTestServer(Mode mode) {
+SmtpTestServer::SmtpTestServer(Mode mode, std::chrono::milliseconds reply_delay) {
     if (!dir_.isValid())
         throw std::runtime_error("smtp test server: no temporary directory");
     // Its own output goes to the test's, where a failure can be read.
@@ -55,7 +61,8 @@ SmtpTestServer::SmtpTestServer(Mode mode) {
     process_.start(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(PELMORA_TEST_SUPPORT_DIR "/smtp_server.py"),
                     QStringLiteral("--dir"), dir_.path(), QStringLiteral("--mode"),
-                    mode_argument(mode)});
+                    mode_argument(mode), QStringLiteral("--reply-delay"),
+                    QString::number(static_cast<double>(reply_delay.count()) / 1000.0)});
     if (!process_.waitForStarted(10000))
         throw std::runtime_error("smtp test server: /usr/bin/python3 did not start");
 

@@ -29,9 +29,13 @@ class SmtpTestServer {
         Greeting554,     // greets with "554 Service not available, closing channel"
         Silent,          // accepts the connection and never answers
         StartTls,        // offers STARTTLS (self-signed certificate) and requires it
+        Slow,            // waits reply_delay before every reply, the greeting too
+        MuteAfterData,   // never answers the end of the message
+        MuteAfterQuit,   // takes the message, never answers QUIT
     };
 
-    explicit SmtpTestServer(Mode mode = Mode::Normal);
+    explicit SmtpTestServer(Mode mode = Mode::Normal,
+                            std::chrono::milliseconds reply_delay = std::chrono::milliseconds(0));
     ~SmtpTestServer();
     SmtpTestServer(const SmtpTestServer&) = delete;
     SmtpTestServer& operator=(const SmtpTestServer&) = delete;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include "busy_check_support.h"
 #include "core/cp932.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
@@ -71,24 +72,24 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     const QString failure_body = QStringLiteral("＜1件目＞支店スイッチ／06-0000-0000／佐藤\r\n");
     const QString failure_subject = QStringLiteral("Network障害連絡（1件障害）");
 
-    app.Timer1_Timer(); // notice 1
+    real.tick(); // notice 1
     ASSERT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：1"));
     EXPECT_FALSE(red(w));
-    app.Timer1_Timer(); // notice 2 reaches the stop value
+    real.tick(); // notice 2 reaches the stop value
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：2"));
     EXPECT_TRUE(red(w));
     EXPECT_TRUE(w.Command2->isEnabled());
     EXPECT_FALSE(w.Command3->isEnabled());
-    app.Timer1_Timer(); // still failing while stopped: silence
+    real.tick(); // still failing while stopped: silence
     EXPECT_EQ(notices(smtp).size(), 2u);
 
     ASSERT_TRUE(world.set_silent_answers(true));
-    app.Timer1_Timer();
-    app.Timer1_Timer();
+    real.tick();
+    real.tick();
     EXPECT_TRUE(red(w)) << "two clean sweeps only count";
     EXPECT_EQ(notices(smtp).size(), 2u);
-    app.Timer1_Timer(); // the third clean sweep recovers
+    real.tick(); // the third clean sweep recovers
 
     EXPECT_TRUE(boxes.shown.empty());
     const std::vector<ReceivedNotice> got = notices(smtp);
@@ -111,4 +112,77 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     EXPECT_TRUE(w.Command4->isEnabled());
     EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：0"));
     EXPECT_EQ(w.Label6->text(), "0");
+}
+
+namespace {
+
+// The real engine, counting its sweeps.
+struct CountingEngine : EchoEngine {
+    explicit CountingEngine(EchoEngine& real) : real(real) {}
+    std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
+                                       int ttl) override {
+        ++sweeps;
+        return real.check_all(jobs, attempts, ttl);
+    }
+    EchoEngine& real;
+    std::atomic<int> sweeps{0};
+};
+
+} // namespace
+
+TEST(EndToEnd, EchoGoesOnWhileTheBoxOfAMailServerThatNeverAnswersWaits) {
+    EchoWorld world;
+    if (!world.ok())
+        GTEST_SKIP() << world.why_not();
+    SmtpTestServer smtp(SmtpTestServer::Mode::Silent); // takes the connection, never greets
+    int echo_error = 0;
+    std::unique_ptr<SocketEchoEngine> socket_engine = SocketEchoEngine::open(&echo_error);
+    ASSERT_TRUE(socket_engine) << "no ICMP socket: errno " << echo_error;
+    CountingEngine engine(*socket_engine);
+
+    TempWorkDir dir;
+    // interval 1, 2 attempts, TTL 64, delivery stops after 9 notices
+    dir.write("conf.ini", conf_bytes(1, 2, 64, 9, smtp.address().toLatin1()));
+    dir.write("kanshi.ini",
+              *cp932_encode(QString::fromStdString(world.answering_address()) +
+                            QStringLiteral("\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n") +
+                            QString::fromStdString(world.silent_address()) +
+                            QStringLiteral("\r\n支店スイッチ／06-0000-0000／佐藤\r\n 0 \r\n")));
+    ThreadedExecutor executor;
+    SharedState state;
+    QtMessageBoxes boxes;
+    CurlMailTransport curl{SmtpTimeouts{2s, 2s, 1s, 30s}};
+    NoticeDelivery mail{curl, boxes};
+    Application app(Services{state,
+                             boxes,
+                             engine,
+                             mail,
+                             [] { return true; },
+                             WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
+                             {},
+                             &executor});
+    ASSERT_TRUE(app.start());
+    MainWindow& w = app.main_window();
+    w.show();
+    w.Timer1->setInterval(300); // a minute, shortened; the window's own timer drives
+    LatencyProbe probe;
+
+    ASSERT_TRUE(run_until([] { return !visible_boxes().empty(); }, 20s));
+    const int sweeps_at_box = engine.sweeps;
+    bool always_one_box = true;
+    ASSERT_TRUE(run_until(
+        [&] {
+            always_one_box = always_one_box && visible_boxes().size() == 1;
+            return engine.sweeps >= sweeps_at_box + 2;
+        },
+        20s));
+    EXPECT_TRUE(always_one_box);
+    EXPECT_EQ(visible_boxes().size(), 1u);
+    EXPECT_GE(state.monitor.notices_in_a_row(), 2); // each attempt counts
+    EXPECT_TRUE(smtp.messages().empty());
+    EXPECT_LT(probe.worst_ms(), 100);
+    w.Timer1->stop();
+    ASSERT_TRUE(run_until([&] { return !app.checking(); }, 20s));
+    for (QMessageBox* box : visible_boxes())
+        box->close();
 }

@@ -2,8 +2,11 @@
 // The whole program with nothing faked but the operator: the real echo engine
 // and mail over libcurl, started in a test's working directory. Message boxes
 // are recorded (a mail failure would show one) and answered by default.
+// Checks run on worker threads as in the program; tick() waits for one.
+#include <QCoreApplication>
 #include <chrono>
 
+#include "core/check_executor.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
 #include "platform/smtp/curl_mail_transport.h"
@@ -13,12 +16,27 @@
 
 struct RealApp {
     RealApp(const TempWorkDir& dir, EchoEngine& engine)
-        : app(Services{state, boxes, engine, mail, [] { return true; },
-                       WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}}) {}
+        : app(Services{state,
+                       boxes,
+                       engine,
+                       mail,
+                       [] { return true; },
+                       WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
+                       {},
+                       &executor}) {}
 
+    // One minute, and the check it may start, to its end.
+    void tick() {
+        app.Timer1_Timer();
+        while (app.checking())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    ThreadedExecutor executor;
     SharedState state;
     ScriptedBoxes boxes;
-    CurlMailTransport curl{std::chrono::seconds(5), std::chrono::seconds(10)};
+    CurlMailTransport curl{SmtpTimeouts{std::chrono::seconds(5), std::chrono::seconds(10),
+                                        std::chrono::seconds(2), std::chrono::seconds(30)}};
     NoticeDelivery mail{curl, boxes};
     Application app;
 };

@@ -36,9 +36,7 @@ std::optional<DeliveryFailure> refuse_control_characters(const QString& text,
 
 } // namespace
 
-CurlMailTransport::CurlMailTransport(std::chrono::milliseconds connect,
-                                     std::chrono::milliseconds dialogue)
-    : timeouts_{connect, dialogue} {}
+CurlMailTransport::CurlMailTransport(SmtpTimeouts timeouts) : timeouts_(timeouts) {}
 
 std::optional<DeliveryFailure> CurlMailTransport::send(const Notice& notice) {
     if (auto failure = ready_curl())

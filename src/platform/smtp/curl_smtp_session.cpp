@@ -12,9 +12,13 @@ long as_curl_ms(std::chrono::milliseconds ms) {
 } // namespace
 
 CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
-    : timeouts_(timeouts), curl_(curl_easy_init()) {
-    if (!curl_)
+    : timeouts_(timeouts), multi_(curl_multi_init()), curl_(curl_easy_init()) {
+    if (!curl_ || !multi_) {
+        if (curl_)
+            curl_easy_cleanup(curl_);
+        curl_ = nullptr;
         return;
+    }
     curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_text_);
     curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp");
     // The program takes no settings from the environment: a proxy variable
@@ -29,13 +33,7 @@ CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, as_curl_ms(timeouts_.connect));
-    // Also bounds the wait for the reply to QUIT, which the overall time-out
-    // does not cover.
-    const auto response_seconds =
-        std::chrono::ceil<std::chrono::seconds>(std::max(timeouts_.dialogue, timeouts_.connect));
-    curl_easy_setopt(
-        curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-        static_cast<long>(std::max<std::chrono::seconds::rep>(response_seconds.count(), 1)));
+    set_reply_timeout(timeouts_.reply);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CurlSmtpSession::on_reply_line);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlSmtpSession::on_output);
@@ -47,8 +45,26 @@ CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
 }
 
 CurlSmtpSession::~CurlSmtpSession() {
-    if (curl_)
+    if (curl_) {
+        // The outcome is known by now; a server that does not answer QUIT
+        // must not hold the notice's sender for a whole reply time-out. The
+        // connection is closed when the multi handle goes, by a handle of
+        // libcurl's own that takes its time-outs from the last one added.
+        set_reply_timeout(timeouts_.quit);
+        curl_multi_add_handle(multi_, curl_);
+        curl_multi_remove_handle(multi_, curl_);
         curl_easy_cleanup(curl_);
+    }
+    if (multi_)
+        curl_multi_cleanup(multi_);
+}
+
+void CurlSmtpSession::set_reply_timeout(std::chrono::milliseconds limit) {
+    // Bounds each reply on its own (the greeting and QUIT's included), where
+    // the overall time-out only bounds the session.
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(limit).count();
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                     static_cast<long>(std::max<std::chrono::seconds::rep>(seconds, 1)));
 }
 
 std::optional<DeliveryFailure> CurlSmtpSession::open(const SmtpServerAddress& server,
@@ -56,7 +72,7 @@ std::optional<DeliveryFailure> CurlSmtpSession::open(const SmtpServerAddress& se
     if (!curl_)
         return DeliveryFailure{DeliveryStage::Start, CURLE_FAILED_INIT,
                                QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
-    deadline_ = std::chrono::steady_clock::now() + timeouts_.dialogue;
+    deadline_ = std::chrono::steady_clock::now() + timeouts_.session;
     stage_ = DeliveryStage::Connect;
 
     // libcurl takes the EHLO name from the URL's path, percent-decoded.
@@ -117,7 +133,27 @@ CURLcode CurlSmtpSession::perform_within_deadline() {
     reply_text_.clear();
     reply_complete_ = true;
     refusal_.reset();
-    return curl_easy_perform(curl_);
+
+    if (curl_multi_add_handle(multi_, curl_) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running > 0) {
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running > 0 && curl_multi_poll(multi_, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &queued))
+        if (message->msg == CURLMSG_DONE && message->easy_handle == curl_)
+            result = message->data.result;
+    curl_multi_remove_handle(multi_, curl_);
+    return result;
 }
 
 DeliveryFailure CurlSmtpSession::failure(CURLcode result, bool opening) const {

@@ -11,9 +11,14 @@
 #include "mail/mail_transport.h"
 #include "platform/smtp/smtp_server_address.h"
 
+// Fit for mail servers, many of which pause their greeting on purpose.
+// libcurl counts replies in whole seconds.
 struct SmtpTimeouts {
-    std::chrono::milliseconds connect;  // name, connection and greeting
-    std::chrono::milliseconds dialogue; // everything from connecting to the last reply
+    std::chrono::milliseconds connect =
+        std::chrono::seconds(30);                                // name, connection, greeting, EHLO
+    std::chrono::milliseconds reply = std::chrono::seconds(60);  // each reply after a command
+    std::chrono::milliseconds quit = std::chrono::seconds(5);    // the reply to QUIT
+    std::chrono::milliseconds session = std::chrono::minutes(5); // the whole dialogue, a last bound
 };
 
 class CurlSmtpSession {
@@ -40,9 +45,11 @@ class CurlSmtpSession {
     static int on_debug(CURL* handle, curl_infotype type, char* data, size_t size, void* self);
 
     CURLcode perform_within_deadline();
+    void set_reply_timeout(std::chrono::milliseconds limit);
     DeliveryFailure failure(CURLcode result, bool opening) const;
 
     SmtpTimeouts timeouts_;
+    CURLM* multi_; // owns the connection, so that QUIT is said on our terms
     CURL* curl_;
     char error_text_[CURL_ERROR_SIZE] = {};
     std::chrono::steady_clock::time_point deadline_;
