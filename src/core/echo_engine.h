@@ -23,8 +23,8 @@ enum class EchoOutcome { Reachable, Unreachable, Skipped };
 class EchoEngine {
   public:
     virtual ~EchoEngine() = default;
-    // attempts: chk_ribenzi as stored (values below 1 mean one attempt);
-    // ttl: chk_ttl as stored. Returns one outcome per job, in order.
+    // attempts: the setting as stored (values below 1 mean one attempt);
+    // ttl: the setting as stored. Returns one outcome per job, in order.
     virtual std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
                                                int ttl) = 0;
 };

@@ -18,9 +18,9 @@ QString recovery_subject() {
     return QStringLiteral("Network障害連絡（復旧）");
 }
 
-QString recovery_body(const QString& interval_text, int16 chk_yokusi) {
+QString recovery_body(const QString& interval_text, int16 stop_after_notices) {
     return interval_text + QStringLiteral("分毎の監視でネットワーク障害による監視停止値（") +
-           QString::number(chk_yokusi) + QStringLiteral("回）前に問題解決しました。") + kCr +
+           QString::number(stop_after_notices) + QStringLiteral("回）前に問題解決しました。") + kCr +
            QStringLiteral("連続障害メールの配信回数を初期値（０）にして監視を続行します。");
 }
 

@@ -17,7 +17,7 @@ QString failure_subject(int16 failure_count);
 QString recovery_subject();
 // Failures cleared before the stop value was reached. interval_text is the
 // interval as the main window shows it.
-QString recovery_body(const QString& interval_text, int16 chk_yokusi);
+QString recovery_body(const QString& interval_text, int16 stop_after_notices);
 
 // Network障害連絡（監視自動復旧）
 QString auto_recovery_subject();
