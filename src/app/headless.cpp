@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/stderr_message_boxes.h"
+#include "core/app_title.h"
 #include "core/check_executor.h"
 #include "core/delivery_stop.h"
 #include "core/file_error.h"
@@ -47,33 +48,29 @@ bool catch_signals() {
     return true;
 }
 
-void say(const QString& line) {
-    std::fputs((QStringLiteral("pelmora: ") + line + u'\n').toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
-}
-
 // SIGHUP: both files are read before anything is replaced, so a file that
 // fails leaves the values in use as they were.
-void reload(SharedState& state) {
+void reload(SharedState& state, MessageBoxes& boxes) {
     Settings settings = state.settings;
     TargetList targets = state.targets;
     try {
         load_settings(settings);
         load_target_list(targets);
     } catch (const FileError& e) {
-        say(e.text.simplified() + QStringLiteral(" 以前の設定のまま監視を続けます。"));
+        tell_on_stderr(e.text.simplified() + QStringLiteral(" 以前の設定のまま監視を続けます。"));
         return;
     }
     state.settings = settings;
     state.targets = targets;
     state.monitor.set_interval_in_use(settings.interval_minutes);
     state.monitor.set_announced_targets(targets.count);
-    say(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
-            .arg(targets.count)
-            .arg(settings.interval_minutes));
+    tell_on_stderr(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
+                       .arg(targets.count)
+                       .arg(settings.interval_minutes));
     const QString warnings = hand_edit_warning_text(settings_file_name(), target_file_name());
-    for (const QString& line : warnings.split(u'\n', Qt::SkipEmptyParts))
-        say(line);
+    if (!warnings.isEmpty())
+        boxes.inform({warnings, app_title(), BoxIcon::Warning},
+                     MessageBoxes::Kind::HandEditWarnings);
 }
 
 } // namespace
@@ -100,16 +97,17 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
     if (!start_monitor(state, boxes, steps))
         return 1;
     if (!catch_signals()) {
-        say(QStringLiteral("シグナルを受け取る準備ができません。"));
+        tell_on_stderr(QStringLiteral("シグナルを受け取る準備ができません。"));
         return 1;
     }
-    say(QStringLiteral("監視を開始しました（%1拠点、%2分毎）。")
-            .arg(state.targets.count)
-            .arg(state.settings.interval_minutes));
+    tell_on_stderr(QStringLiteral("監視を開始しました（%1拠点、%2分毎）。")
+                       .arg(state.targets.count)
+                       .arg(state.settings.interval_minutes));
     state.monitor.listen([&state](MonitorField field) {
         if (field == MonitorField::DeliveryStopped)
-            say(state.monitor.delivery_stopped() ? QStringLiteral("メール配信を停止しました。")
-                                                 : QStringLiteral("メール配信を再開しました。"));
+            tell_on_stderr(state.monitor.delivery_stopped()
+                               ? QStringLiteral("メール配信を停止しました。")
+                               : QStringLiteral("メール配信を再開しました。"));
     });
 
     ThreadedExecutor executor;
@@ -129,7 +127,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
                 cycle.release_stop();
                 break;
             case SIGHUP:
-                reload(state);
+                reload(state, boxes);
                 break;
             default:
                 QCoreApplication::quit();
@@ -137,7 +135,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
         }
     });
     const int status = app.exec();
-    say(QStringLiteral("終了します。"));
+    tell_on_stderr(QStringLiteral("終了します。"));
     if (cycle.checking()) {
         // The check's worker still uses the engine and the transport; nothing
         // is written in this mode, so only the notice in flight is lost.

@@ -9,7 +9,9 @@
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/stderr_lines.h"
 #include "app/work_folder.h"
+#include "core/app_title.h"
 #include "core/check_executor.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
@@ -47,7 +49,7 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
 
     QtMessageBoxes boxes;
     if (!new_folder.isEmpty())
-        boxes.ok(first_start_text(new_folder), QStringLiteral("Pelmora"), BoxIcon::Information);
+        boxes.ok(first_start_text(new_folder), app_title(), BoxIcon::Information);
     ThreadedExecutor executor;
     SingleInstanceLock lock;
     SharedState state;
@@ -91,10 +93,8 @@ int main(int argc, char** argv) {
 
     const CommandLine options = parse_command_line(raw_arguments(argc, argv));
     if (!options.error.isEmpty()) {
-        std::fputs((QStringLiteral("pelmora: ") + options.error + u'\n' + usage_text())
-                       .toLocal8Bit()
-                       .constData(),
-                   stderr);
+        tell_on_stderr(options.error);
+        std::fputs(usage_text().toLocal8Bit().constData(), stderr);
         return 2;
     }
     if (options.help) {
@@ -106,9 +106,7 @@ int main(int argc, char** argv) {
         const QString folder = options.user_folder ? user_work_folder() : options.dir;
         const PreparedFolder prepared = enter_work_folder(QDir(folder).absolutePath());
         if (!prepared.error.isEmpty()) {
-            std::fputs(
-                (QStringLiteral("pelmora: ") + prepared.error + u'\n').toLocal8Bit().constData(),
-                stderr);
+            tell_on_stderr(prepared.error);
             return 1;
         }
         if (prepared.created_files)
@@ -116,11 +114,7 @@ int main(int argc, char** argv) {
     }
     if (options.headless) {
         if (!new_folder.isEmpty())
-            std::fputs(
-                (QStringLiteral("pelmora: ") + first_start_text(new_folder).simplified() + u'\n')
-                    .toLocal8Bit()
-                    .constData(),
-                stderr);
+            tell_on_stderr(first_start_text(new_folder).simplified());
         return run_headless(argc, argv, engine, echo_error, options);
     }
     return run_with_windows(argc, argv, engine, echo_error, new_folder);

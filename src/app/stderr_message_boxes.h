@@ -2,24 +2,19 @@
 // Message boxes for a run without a display: each box becomes one line on
 // standard error, and the program goes on as if the operator had taken the
 // box's default answer.
-#include <QString>
-#include <cstdio>
+#include <QStringList>
 
+#include "app/stderr_lines.h"
 #include "core/message_box.h"
 
 class StderrMessageBoxes : public MessageBoxes {
   public:
     BoxAnswer show(const BoxRequest& request) override {
-        QString text = request.text;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
-        QStringList trimmed;
-        for (const QString& l : lines)
-            trimmed << l.trimmed();
-        const QString line =
-            QStringLiteral("pelmora: %1: %2\n").arg(request.title, trimmed.join(u' '));
-        std::fputs(line.toLocal8Bit().constData(), stderr);
-        std::fflush(stderr);
+        QStringList parts;
+        for (const QString& line : box_text_lines(request.text))
+            if (!line.trimmed().isEmpty())
+                parts << line.trimmed();
+        tell_on_stderr(request.title + QStringLiteral(": ") + parts.join(u' '));
         return request.default_answer;
     }
 
@@ -29,10 +24,8 @@ class StderrMessageBoxes : public MessageBoxes {
             show(request);
             return;
         }
-        QString text = request.text;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
-            std::fputs(QStringLiteral("pelmora: %1\n").arg(line).toLocal8Bit().constData(), stderr);
-        std::fflush(stderr);
+        for (const QString& line : box_text_lines(request.text))
+            if (!line.isEmpty())
+                tell_on_stderr(line);
     }
 };

@@ -2,6 +2,7 @@
 // Every message box of the program goes through this interface, so that a
 // test can answer it and read what it would have shown.
 #include <QString>
+#include <QStringList>
 
 enum class BoxIcon { None, Information, Warning, Critical, Question };
 enum class BoxButtons { Ok, YesNo };
@@ -14,6 +15,13 @@ struct BoxRequest {
     BoxButtons buttons = BoxButtons::Ok;
     BoxAnswer default_answer = BoxAnswer::Ok;
 };
+
+// The lines of a box's text, whatever breaks them (CR LF, CR or LF); empty
+// lines are kept.
+inline QStringList box_text_lines(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    return text.split(u'\n');
+}
 
 class MessageBoxes {
   public:

@@ -18,27 +18,27 @@ void MonitorState::changed(MonitorField field) {
 
 // Setting a value announces it even when it is unchanged: the display is
 // written at the same moments as the value, as an operator watching expects.
+template <class T> void MonitorState::set(T& value, T to, MonitorField field) {
+    value = to;
+    changed(field);
+}
+
 void MonitorState::set_elapsed_minutes(long long minutes) {
-    elapsed_minutes_ = minutes;
-    changed(MonitorField::ElapsedMinutes);
+    set(elapsed_minutes_, minutes, MonitorField::ElapsedMinutes);
 }
 
 void MonitorState::set_interval_in_use(int16 minutes) {
-    interval_in_use_ = minutes;
-    changed(MonitorField::IntervalInUse);
+    set(interval_in_use_, minutes, MonitorField::IntervalInUse);
 }
 
 void MonitorState::set_notices_in_a_row(int16 count) {
-    notices_in_a_row_ = count;
-    changed(MonitorField::NoticesInARow);
+    set(notices_in_a_row_, count, MonitorField::NoticesInARow);
 }
 
 void MonitorState::set_delivery_stopped(bool stopped) {
-    delivery_stopped_ = stopped;
-    changed(MonitorField::DeliveryStopped);
+    set(delivery_stopped_, stopped, MonitorField::DeliveryStopped);
 }
 
 void MonitorState::set_announced_targets(int16 count) {
-    announced_targets_ = count;
-    changed(MonitorField::AnnouncedTargets);
+    set(announced_targets_, count, MonitorField::AnnouncedTargets);
 }

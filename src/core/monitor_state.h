@@ -53,6 +53,7 @@ class MonitorState {
 
   private:
     void changed(MonitorField field);
+    template <class T> void set(T& value, T to, MonitorField field);
 
     long long elapsed_minutes_ = 0;
     int16 interval_in_use_ = 0;

@@ -20,8 +20,8 @@ QString recovery_subject() {
 
 QString recovery_body(const QString& interval_text, int16 stop_after_notices) {
     return interval_text + QStringLiteral("分毎の監視でネットワーク障害による監視停止値（") +
-           QString::number(stop_after_notices) + QStringLiteral("回）前に問題解決しました。") + kCr +
-           QStringLiteral("連続障害メールの配信回数を初期値（０）にして監視を続行します。");
+           QString::number(stop_after_notices) + QStringLiteral("回）前に問題解決しました。") +
+           kCr + QStringLiteral("連続障害メールの配信回数を初期値（０）にして監視を続行します。");
 }
 
 QString auto_recovery_subject() {

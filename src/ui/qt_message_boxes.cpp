@@ -23,10 +23,8 @@ QMessageBox::Icon to_qt(BoxIcon icon) {
 }
 
 // The program's texts break lines with CR, CR LF or LF; a label wants LF.
-QString display_text(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
+QString display_text(const QString& text) {
+    return box_text_lines(text).join(u'\n');
 }
 
 } // namespace

@@ -29,9 +29,8 @@ struct Mail {
 std::vector<Mail> mails(const SmtpTestServer& server) {
     std::vector<Mail> out;
     for (const ReceivedMail& m : server.messages()) {
-        const ParsedMessage p = parse_message(m.data);
-        out.push_back({m.rcpt_tos, decode_header_words(p.header("Subject")),
-                       QString::fromUtf8(QByteArray::fromBase64(p.body))});
+        const MailText text = mail_text(m.data);
+        out.push_back({m.rcpt_tos, text.subject, text.body});
     }
     return out;
 }
@@ -73,6 +72,16 @@ class Headless {
 
     QProcess process;
 };
+
+void expect_sigterm_ends_it_within_two_seconds(Headless& run) {
+    QElapsedTimer ending;
+    ending.start();
+    run.signal(SIGTERM);
+    ASSERT_TRUE(run.process.waitForFinished(2000));
+    EXPECT_LT(ending.elapsed(), 2000);
+    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process.exitCode(), 0);
+}
 
 int exit_code_of(const QStringList& arguments, const TempWorkDir& dir, QString* output = nullptr) {
     Headless run(dir, arguments);
@@ -138,13 +147,7 @@ TEST(Headless, MonitorsMailsStopsReleasesReloadsAndEnds) {
     ASSERT_TRUE(wait_for([&] { return smtp.messages().size() == 3; }));
     EXPECT_EQ(mails(smtp)[2].to, QStringList{"night-shift@example.com"});
 
-    QElapsedTimer ending;
-    ending.start();
-    run.signal(SIGTERM);
-    ASSERT_TRUE(run.process.waitForFinished(2000));
-    EXPECT_LT(ending.elapsed(), 2000);
-    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.process.exitCode(), 0);
+    expect_sigterm_ends_it_within_two_seconds(run);
     const QString said = run.error_output();
     EXPECT_TRUE(said.contains(QStringLiteral("メール配信を停止しました"))) << said.toStdString();
 }
@@ -192,12 +195,6 @@ TEST(Headless, EndsAtOnceWhileAMailServerHoldsTheNotice) {
         << run.error_output().toStdString();
     QThread::msleep(500); // minutes pass meanwhile
 
-    QElapsedTimer ending;
-    ending.start();
-    run.signal(SIGTERM);
-    ASSERT_TRUE(run.process.waitForFinished(2000));
-    EXPECT_LT(ending.elapsed(), 2000);
-    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.process.exitCode(), 0);
+    expect_sigterm_ends_it_within_two_seconds(run);
     EXPECT_EQ(smtp.sessions_opened(), 1); // checks never overlap
 }

@@ -21,12 +21,12 @@ struct ScriptedTransport : MailTransport {
         sent.push_back(notice);
         if (answers.empty())
             return std::nullopt;
-        auto answer = answers.front();
+        DeliveryFailure failure = answers.front();
         answers.pop_front();
-        return answer;
+        return failure;
     }
     std::vector<Notice> sent;
-    std::deque<std::optional<DeliveryFailure>> answers;
+    std::deque<DeliveryFailure> answers; // the failures of the next sends; then success
 };
 
 class NoticeDeliveryTest : public ::testing::Test {

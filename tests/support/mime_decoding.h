@@ -68,3 +68,15 @@ inline bool has_only_crlf_breaks(const QByteArray& data) {
     }
     return true;
 }
+
+// The subject and the body of a message as the administrator reads them.
+struct MailText {
+    QString subject;
+    QString body;
+};
+
+inline MailText mail_text(const QByteArray& data) {
+    const ParsedMessage m = parse_message(data);
+    return {decode_header_words(m.header("Subject")),
+            QString::fromUtf8(QByteArray::fromBase64(m.body))};
+}

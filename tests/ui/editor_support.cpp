@@ -33,14 +33,3 @@ TargetEditorWindow* open_editor(AppFixture& fx) {
 void flush_deletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-
-void paste(QLineEdit* box, const QString& text) {
-    box->selectAll();
-    box->insert(text);
-}
-
-void commit_from_input_method(QLineEdit* box, const QString& text) {
-    QInputMethodEvent commit;
-    commit.setCommitString(text);
-    QCoreApplication::sendEvent(box, &commit);
-}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "typing.h"
 #include "ui/target_editor_window.h"
 
 class QLineEdit;
@@ -26,8 +27,3 @@ std::vector<Rec> numbered(int n);
 TargetEditorWindow* open_editor(AppFixture& fx);
 // Lets closed windows go (they delete themselves later).
 void flush_deletes();
-
-// Puts text in at the cursor the way an input method commits a conversion.
-void commit_from_input_method(QLineEdit* box, const QString& text);
-// Replaces the box's text the way a paste does: one change.
-void paste(QLineEdit* box, const QString& text);

@@ -23,18 +23,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct ReceivedNotice {
-    QString subject;
-    QString body;
-};
-
-std::vector<ReceivedNotice> notices(const SmtpTestServer& server) {
-    std::vector<ReceivedNotice> out;
-    for (const ReceivedMail& mail : server.messages()) {
-        const ParsedMessage m = parse_message(mail.data);
-        out.push_back({decode_header_words(m.header("Subject")),
-                       QString::fromUtf8(QByteArray::fromBase64(m.body))});
-    }
+std::vector<MailText> notices(const SmtpTestServer& server) {
+    std::vector<MailText> out;
+    for (const ReceivedMail& mail : server.messages())
+        out.push_back(mail_text(mail.data));
     return out;
 }
 
@@ -92,7 +84,7 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     real.tick(); // the third clean sweep recovers
 
     EXPECT_TRUE(boxes.shown.empty());
-    const std::vector<ReceivedNotice> got = notices(smtp);
+    const std::vector<MailText> got = notices(smtp);
     ASSERT_EQ(got.size(), 3u);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(got[i].subject, failure_subject);

@@ -153,9 +153,8 @@ Mail expected_mail(NoticeRules::Notice notice, int yokusi) {
 }
 
 Mail received(const ReceivedMail& mail) {
-    const ParsedMessage m = parse_message(mail.data);
-    return {decode_header_words(m.header("Subject")),
-            QString::fromUtf8(QByteArray::fromBase64(m.body))};
+    const MailText text = mail_text(mail.data);
+    return {text.subject, text.body};
 }
 
 bool red(const MainWindow& w) {

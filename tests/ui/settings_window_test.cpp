@@ -11,30 +11,9 @@
 #include "core/typed_input.h"
 #include "settings/conf_file.h"
 #include "settings_window_helpers.h"
+#include "typing.h"
 
-namespace {
-
-// Replaces the field's text keystroke by keystroke, as an operator who
-// selects the old value and types over it.
-void type_over(QLineEdit* field, const QString& text) {
-    field->selectAll();
-    QTest::keyClicks(field, text);
-}
-
-// Replaces the selection at once, as a paste does.
-void paste_over(QLineEdit* field, const QString& text) {
-    field->selectAll();
-    field->insert(text);
-}
-
-// What an input method does when the operator confirms a conversion.
-void commit_from_input_method(QLineEdit* field, const QString& text) {
-    QInputMethodEvent commit;
-    commit.setCommitString(text);
-    QCoreApplication::sendEvent(field, &commit);
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(SettingsWindow, OpensWithTheSharedSettings) {
     AppFixture fx(AppFixture::three_targets(), conf_bytes(5, 3, 64, 4));
@@ -129,11 +108,11 @@ TEST(SettingsWindow, NumberFieldsTakeOnlyOneTo255) {
     EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
 
     fx.boxes.clear();
-    paste_over(w->Text6, QStringLiteral("0.4"));
+    paste(w->Text6, QStringLiteral("0.4"));
     EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
-    paste_over(w->Text8, QStringLiteral("255.5"));
+    paste(w->Text8, QStringLiteral("255.5"));
     EXPECT_EQ(w->Text8->text(), QStringLiteral("3"));
-    paste_over(w->Text8, QStringLiteral("abc"));
+    paste(w->Text8, QStringLiteral("abc"));
     EXPECT_EQ(w->Text8->text(), QStringLiteral("3"));
     EXPECT_EQ(fx.boxes.shown.size(), 3u);
 
@@ -148,9 +127,9 @@ TEST(SettingsWindow, FractionsAreStoredHalfToEven) {
     AppFixture fx;
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    paste_over(w->Text8, QStringLiteral("1.5"));
-    paste_over(w->Text5, QStringLiteral("2.5"));
-    paste_over(w->Text7, QStringLiteral(" 254.5 "));
+    paste(w->Text8, QStringLiteral("1.5"));
+    paste(w->Text5, QStringLiteral("2.5"));
+    paste(w->Text7, QStringLiteral(" 254.5 "));
     EXPECT_TRUE(fx.boxes.shown.empty());
     EXPECT_EQ(w->Text8->text(), QStringLiteral("1.5"));
 
@@ -245,7 +224,7 @@ TEST(SettingsWindow, TextFieldsRefuseWhatTheFileCannotHold) {
     EXPECT_EQ(fx.boxes.last().buttons, BoxButtons::Ok);
     EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
 
-    paste_over(w->Text3, QStringLiteral("mail.example.com\r\nsecond"));
+    paste(w->Text3, QStringLiteral("mail.example.com\r\nsecond"));
     EXPECT_EQ(w->Text3->text(), QStringLiteral("127.0.0.1"));
     w->Text4->end(false);
     w->Text4->insert(QStringLiteral("😀"));
@@ -259,7 +238,7 @@ TEST(SettingsWindow, TextFieldsRefuseWhatTheFileCannotHold) {
 
     // A comma and Japanese text go through the file and come back whole.
     fx.boxes.clear();
-    paste_over(w->Text4, QStringLiteral("例え,ば"));
+    paste(w->Text4, QStringLiteral("例え,ば"));
     EXPECT_TRUE(fx.boxes.shown.empty());
     close_settings(fx);
     SharedState reread;
