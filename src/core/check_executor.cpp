@@ -1,6 +1,7 @@
 #include "core/check_executor.h"
 
 #include <QMetaObject>
+#include <QObject>
 #include <mutex>
 #include <thread>
 

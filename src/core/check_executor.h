@@ -3,7 +3,6 @@
 // and every change of the monitoring state) stays on the thread that started
 // it; only the echo sweep and each mail are handed to an executor, which calls
 // back on that thread when the work is done.
-#include <QObject>
 #include <functional>
 #include <memory>
 

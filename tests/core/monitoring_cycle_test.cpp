@@ -1,6 +1,10 @@
 // The minutes: counting the elapsed minutes against the interval in use.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <utility>
+
+#include "core/check_executor.h"
 #include "core/monitoring_cycle.h"
 #include "sweep_rig.h"
 
@@ -50,8 +54,8 @@ TEST(MonitoringCycle, IntervalChangesMidCount) {
 }
 
 TEST(MonitoringCycle, TickDuringASweepIsDropped) {
-    // The mail delivery's message box runs a nested event loop in which the
-    // timer fires; that tick must neither sweep again nor count a minute.
+    // A tick that comes while the check's mail is out must neither sweep
+    // again nor count a minute.
     CycleRig rig;
     rig.state.monitor.set_interval_in_use(1);
     rig.down = {1};
@@ -87,4 +91,80 @@ TEST(MonitoringCycle, CheckNowRestartsTheMinuteCount) {
     rig.cycle.check_now();
     EXPECT_EQ(rig.mail.sent.size(), 1u);
     EXPECT_EQ(rig.ticks(5), QStringList({"1", "2", "3", "4", "S"}));
+}
+
+namespace {
+
+// Holds each blocking step of a check until the test lets it run, as a
+// worker thread would: the check waits in between.
+struct StepExecutor : CheckExecutor {
+    void run(std::function<void()> work, std::function<void()> done) override {
+        steps.push_back({std::move(work), std::move(done)});
+    }
+    // Runs the oldest step and what follows it; false when none waits.
+    bool step() {
+        if (steps.empty())
+            return false;
+        auto [work, done] = std::move(steps.front());
+        steps.pop_front();
+        work();
+        done();
+        return true;
+    }
+    std::deque<std::pair<std::function<void()>, std::function<void()>>> steps;
+};
+
+struct SteppedRig : SweepRig {
+    SteppedRig() : SweepRig(3, 1) { state.monitor.set_interval_in_use(1); }
+    StepExecutor steps;
+    MonitoringCycle cycle{state, engine, mail, &steps};
+};
+
+} // namespace
+
+TEST(MonitoringCycle, StateChangesKeepTheirOrderAroundTheBlockingSteps) {
+    SteppedRig rig;
+    rig.down = {1};
+    rig.cycle.minute_passed();
+    EXPECT_TRUE(rig.cycle.checking());
+    EXPECT_TRUE(rig.engine.calls.empty()); // the sweep waits for its worker
+
+    ASSERT_TRUE(rig.steps.step()); // the sweep: the counter goes up before the mail
+    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
+    EXPECT_TRUE(rig.mail.sent.empty());
+    EXPECT_FALSE(rig.display.stopped);
+    rig.cycle.minute_passed(); // dropped: no second check, no minute counted
+    EXPECT_EQ(rig.steps.steps.size(), 1u);
+
+    ASSERT_TRUE(rig.steps.step()); // the mail; the stop follows it, then the minutes reset
+    EXPECT_EQ(rig.mail.sent.size(), 1u);
+    EXPECT_TRUE(rig.display.stopped);
+    EXPECT_EQ(rig.display.Label6, "0");
+    EXPECT_FALSE(rig.cycle.checking());
+    EXPECT_EQ(rig.engine.calls.size(), 1u);
+}
+
+TEST(MonitoringCycle, ReleaseDuringACheckWaitsForItsDecision) {
+    SteppedRig rig;
+    rig.down = {1};
+    rig.cycle.minute_passed();
+    while (rig.steps.step()) {
+    }
+    ASSERT_TRUE(rig.state.monitor.delivery_stopped());
+
+    // A failing check while stopped: released only after it decided.
+    rig.cycle.minute_passed();
+    rig.cycle.release_stop();
+    EXPECT_TRUE(rig.state.monitor.delivery_stopped());
+    ASSERT_TRUE(rig.steps.step());
+    EXPECT_FALSE(rig.state.monitor.delivery_stopped());
+    EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 0);
+    EXPECT_EQ(rig.mail.sent.size(), 1u);
+
+    // Between checks the release asked for once does not linger.
+    rig.cycle.minute_passed(); // failing again: notice 1 of 1, stopped again
+    while (rig.steps.step()) {
+    }
+    EXPECT_TRUE(rig.state.monitor.delivery_stopped());
+    EXPECT_EQ(rig.mail.sent.size(), 2u);
 }
