@@ -118,7 +118,7 @@ for path in /usr/bin/pelmora /usr/share/applications/pelmora.desktop \
     /usr/share/icons/hicolor/scalable/apps/pelmora.svg \
     /usr/share/doc/pelmora/examples/conf.ini /usr/share/doc/pelmora/examples/kanshi.ini \
     /usr/share/man/man1/pelmora.1.gz /usr/share/doc/pelmora/copyright \
-    /usr/share/doc/pelmora/changelog.Debian.gz /lib/systemd/system/pelmora.service; do
+    /usr/share/doc/pelmora/changelog.Debian.gz /usr/lib/systemd/system/pelmora.service; do
     if grep -qx "$path" <<<"$files" && [ -f "$path" ]; then
         pass "installs $path"
     else
@@ -139,8 +139,10 @@ else
     fail "postinst made the service user pelmora and /var/lib/pelmora"
 fi
 if command -v systemd-analyze >/dev/null; then
-    if out=$(systemd-analyze verify /lib/systemd/system/pelmora.service 2>&1 | grep -v -i 'network-online') &&
-        [ -z "$out" ]; then
+    # warnings about units this machine lacks (network-online) are not ours
+    out=$(systemd-analyze verify /usr/lib/systemd/system/pelmora.service 2>&1 |
+        grep -v -i 'network-online' || true)
+    if [ -z "$out" ]; then
         pass "the service unit verifies"
     else
         fail "the service unit verifies: $out"
