@@ -4,6 +4,14 @@
 
 #include "core/target_list.h"
 
+namespace {
+
+QString key_of(const Target& record) {
+    return record.address + QLatin1Char('\n') + record.description;
+}
+
+} // namespace
+
 QString target_state_text(TargetState state) {
     switch (state) {
     case TargetState::Unchecked:
@@ -32,7 +40,7 @@ void TargetStatusTable::update(const TargetList& targets, const std::vector<Echo
                                                     : TargetState::Silent;
         if (now == TargetState::Silent)
             ++not_answering;
-        TargetStatus& status = by_address_[record.address];
+        TargetStatus& status = by_record_[key_of(record)];
         if (status.state != now || !status.since.isValid()) {
             status.state = now;
             status.since = started;
@@ -45,6 +53,6 @@ void TargetStatusTable::update(const TargetList& targets, const std::vector<Echo
     last_not_answering = not_answering;
 }
 
-TargetStatus TargetStatusTable::status_of(const QString& address) const {
-    return by_address_.value(address);
+TargetStatus TargetStatusTable::status_of(const Target& record) const {
+    return by_record_.value(key_of(record));
 }

@@ -1,9 +1,10 @@
 #pragma once
 // What the last checks found, target by target, for the status window: the
 // state, the last round trip and since when the target has been in that
-// state; with the last check's start and length. Kept by address, so that
-// moving a record in the editor keeps its history; a record whose address
-// was never checked shows 未確認.
+// state; with the last check's start and length. Kept by address and
+// description, so that moving a record in the editor keeps its history and
+// two records of one address keep their own; a record not yet checked as it
+// stands shows 未確認.
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -12,6 +13,7 @@
 
 #include "core/echo_engine.h"
 
+struct Target;
 struct TargetList;
 
 enum class TargetState { Unchecked, Answering, Silent, NotMonitored };
@@ -32,7 +34,7 @@ class TargetStatusTable {
     void update(const TargetList& targets, const std::vector<EchoResult>& results,
                 const QDateTime& started, qint64 duration_ms);
 
-    TargetStatus status_of(const QString& address) const;
+    TargetStatus status_of(const Target& record) const;
 
     bool checking = false;  // from the start of a check to its decision
     QDateTime last_started; // invalid before the first check
@@ -40,5 +42,5 @@ class TargetStatusTable {
     int last_not_answering = 0;
 
   private:
-    QHash<QString, TargetStatus> by_address_;
+    QHash<QString, TargetStatus> by_record_;
 };

@@ -20,7 +20,7 @@ std::vector<QStringList> status_rows(const TargetList& targets, const TargetStat
     for (int i = 0; i < count; ++i) {
         const Target& record = targets.records[i];
         const std::array<QString, 3> parts = split_description(record.description);
-        const TargetStatus s = status.status_of(record.address);
+        const TargetStatus s = status.status_of(record);
         rows.push_back({QString::number(i + 1), record.address, parts[0], parts[1], parts[2],
                         target_state_text(s.state), rtt_text(s.rtt_ms),
                         s.since.isValid() ? s.since.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))

@@ -110,14 +110,14 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     QTest::qWait(1100);
     fx.down = 0;
     fx.app->check_now();
-    const TargetStatus a = fx.state.status.status_of(QStringLiteral("10.0.0.1"));
-    const TargetStatus b = fx.state.status.status_of(QStringLiteral("10.0.0.2"));
+    const TargetStatus a = fx.state.status.status_of(fx.state.targets.records[0]);
+    const TargetStatus b = fx.state.status.status_of(fx.state.targets.records[1]);
     EXPECT_EQ(a.state, TargetState::Silent);
     EXPECT_EQ(a.since, fx.state.status.last_started);
     EXPECT_EQ(a.rtt_ms, 0.25); // the last one measured stays
     EXPECT_EQ(b.state, TargetState::Answering);
     EXPECT_EQ(b.since, fx.state.status.last_started);
-    EXPECT_EQ(fx.state.status.status_of(QStringLiteral("10.0.0.3")).since, first);
+    EXPECT_EQ(fx.state.status.status_of(fx.state.targets.records[2]).since, first);
 
     // sorted by state, filtered, then the selection alone is copied
     w->table->sortByColumn(kStateColumn, Qt::AscendingOrder);
