@@ -19,6 +19,7 @@
 #include "core/shared_state.h"
 #include "core/startup.h"
 #include "mail/notice_delivery.h"
+#include "platform/event_log_file.h"
 #include "platform/single_instance.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "settings/conf_file.h"
@@ -81,8 +82,10 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
     StderrMessageBoxes boxes;
     SingleInstanceLock lock;
     SharedState state;
+    EventLogFile log;
+    log.follow(state.events, tell_on_stderr);
     CurlMailTransport transport;
-    NoticeDelivery mail(transport, boxes);
+    NoticeDelivery mail(transport, boxes, &state.events);
 
     const StartupSteps steps{
         [&lock] { return lock.acquire(); },
@@ -100,6 +103,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
         tell_on_stderr(QStringLiteral("シグナルを受け取る準備ができません。"));
         return 1;
     }
+    state.events.announce(EventKind::Start, start_detail(QStringLiteral("headless"), state));
     tell_on_stderr(QStringLiteral("監視を開始しました（%1拠点、%2分毎）。")
                        .arg(state.targets.count)
                        .arg(state.settings.interval_minutes));
@@ -135,6 +139,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
         }
     });
     const int status = app.exec();
+    state.events.announce(EventKind::End, {});
     tell_on_stderr(QStringLiteral("終了します。"));
     if (cycle.checking()) {
         // The check's worker still uses the engine and the transport; nothing

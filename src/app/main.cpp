@@ -16,6 +16,7 @@
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
 #include "platform/echo/socket_echo_engine.h"
+#include "platform/event_log_file.h"
 #include "platform/privileges.h"
 #include "platform/single_instance.h"
 #include "platform/smtp/curl_mail_transport.h"
@@ -53,8 +54,10 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
     ThreadedExecutor executor;
     SingleInstanceLock lock;
     SharedState state;
+    EventLogFile log;
+    log.follow(state.events, tell_on_stderr);
     CurlMailTransport transport;
-    NoticeDelivery mail(transport, boxes);
+    NoticeDelivery mail(transport, boxes, &state.events);
     Application app(
         Services{state, boxes, engine, mail, [&lock] { return lock.acquire(); }, WorkingFiles{},
                  [&]() -> std::optional<QString> {
@@ -65,10 +68,12 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
                  &executor});
     if (!app.start())
         return 1;
+    state.events.announce(EventKind::Start, start_detail(QStringLiteral("windows"), state));
     app.main_window().show();
     app.main_window().raise();
     app.main_window().activateWindow(); // the keyboard starts where the operator looks
     const int status = qapp.exec();
+    state.events.announce(EventKind::End, {});
     if (app.checking())
         leave_now(status);
     return status;

@@ -1,5 +1,6 @@
 #include "core/check_sweep.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cstddef>
 #include <memory>
@@ -23,6 +24,8 @@ struct Check {
     Settings settings; // as at the start of the check
     TargetList targets;
     CheckFailures failures;
+    QDateTime started;
+    qint64 duration_ms = 0;
 };
 using CheckPtr = std::shared_ptr<Check>;
 
@@ -53,6 +56,11 @@ void decide(const CheckPtr& check) {
     const CheckFailures& failures = check->failures;
     const int16 stop_after = check->settings.stop_after_notices;
     const QString interval = QString::number(monitor.interval_in_use());
+    check->state.status.update(check->targets, failures.results, check->started,
+                               check->duration_ms);
+    check->state.status.checking = false;
+    check->state.events.announce(EventKind::Check, check_detail(check->started, check->duration_ms,
+                                                                failures.checked, failures.count));
 
     if (failures.count >= 1) {
         if (stop_after > monitor.notices_in_a_row()) {
@@ -62,8 +70,12 @@ void decide(const CheckPtr& check) {
             send_notice(check, failure_subject(failures.count), failures.report,
                         [check, stop_after] {
                             MonitorState& m = check->state.monitor;
-                            if (stop_after <= m.notices_in_a_row())
+                            if (stop_after <= m.notices_in_a_row()) {
                                 enter_delivery_stop(m);
+                                check->state.events.announce(
+                                    EventKind::StopEntered,
+                                    stop_detail(StopChange::Limit, m.notices_in_a_row()));
+                            }
                             finish(check);
                         });
             return;
@@ -85,7 +97,10 @@ void decide(const CheckPtr& check) {
             // The third clean check in a row: tell the administrator first,
             // then return to normal.
             send_notice(check, auto_recovery_subject(), auto_recovery_body(interval), [check] {
+                const int16 notices = check->state.monitor.notices_in_a_row();
                 leave_delivery_stop(check->state.monitor);
+                check->state.events.announce(EventKind::StopLeft,
+                                             stop_detail(StopChange::Recovery, notices));
                 finish(check);
             });
             return;
@@ -103,17 +118,18 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
     for (int i = 0; i < count; ++i)
         jobs.push_back({targets.records[i].address.toStdString(), targets.records[i].monitored()});
 
-    const std::vector<EchoOutcome> outcomes = engine.check_all(jobs, attempts, ttl);
-
     CheckFailures failures;
+    failures.results = engine.check_all_timed(jobs, attempts, ttl);
+    const std::vector<EchoResult>& outcomes = failures.results;
     for (int i = 0; i < count; ++i) {
         if (!jobs[i].enabled)
             continue;
+        failures.checked = add16(failures.checked, 1);
         // Only a good reply clears a target: an outcome missing for a record,
         // or one the engine should not give for a monitored record, counts as
         // no reply, so a fault in the probe is reported, never hidden.
-        const bool answered =
-            static_cast<std::size_t>(i) < outcomes.size() && outcomes[i] == EchoOutcome::Reachable;
+        const bool answered = static_cast<std::size_t>(i) < outcomes.size() &&
+                              outcomes[i].outcome == EchoOutcome::Reachable;
         if (answered)
             continue;
         failures.count = add16(failures.count, 1);
@@ -124,12 +140,25 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
 
 void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
                  CheckExecutor& executor, std::function<void()> finished) {
-    auto check = std::make_shared<Check>(Check{
-        state, engine, mail, executor, std::move(finished), state.settings, state.targets, {}});
+    auto check = std::make_shared<Check>(Check{state,
+                                               engine,
+                                               mail,
+                                               executor,
+                                               std::move(finished),
+                                               state.settings,
+                                               state.targets,
+                                               {},
+                                               QDateTime::currentDateTime(),
+                                               0});
+    state.status.checking = true;
+    state.events.announce(EventKind::CheckBegun, {}, check->started);
     executor.run(
         [check] {
+            QElapsedTimer clock;
+            clock.start();
             check->failures = probe_targets(check->targets, check->settings.attempts,
                                             check->settings.ttl, check->engine);
+            check->duration_ms = clock.elapsed();
         },
         [check] { decide(check); });
 }

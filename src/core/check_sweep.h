@@ -3,18 +3,22 @@
 // rules which notice, if any, to mail, and keep the monitoring state in step.
 #include <QString>
 #include <functional>
+#include <vector>
+
+#include "core/echo_engine.h"
 
 #include "core/int16.h"
 
 struct SharedState;
 struct TargetList;
-class EchoEngine;
 class NoticeSender;
 class CheckExecutor;
 
 struct CheckFailures {
-    int16 count = 0; // targets that never answered
-    QString report;  // one numbered line per failed target, in list order
+    int16 checked = 0;               // targets probed (not flagged 1)
+    int16 count = 0;                 // targets that never answered
+    QString report;                  // one numbered line per failed target, in list order
+    std::vector<EchoResult> results; // the engine's, one per record
 };
 
 // Probes every record in one call of the engine (records flagged 1 get no

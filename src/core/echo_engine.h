@@ -10,6 +10,7 @@
 // disabled record gets no packet.
 //
 // Free of Qt: the platform layer implements it on sockets.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ struct EchoJob {
 
 enum class EchoOutcome { Reachable, Unreachable, Skipped };
 
+struct EchoResult {
+    EchoOutcome outcome = EchoOutcome::Unreachable;
+    std::optional<double> rtt_ms; // of the reply that made it reachable, when measured
+};
+
 class EchoEngine {
   public:
     virtual ~EchoEngine() = default;
@@ -27,4 +33,12 @@ class EchoEngine {
     // ttl: the setting as stored. Returns one outcome per job, in order.
     virtual std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
                                                int ttl) = 0;
+    // The same, with the round trip of each reply where the engine measures it.
+    virtual std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
+                                                    int ttl) {
+        std::vector<EchoResult> results;
+        for (EchoOutcome outcome : check_all(jobs, attempts, ttl))
+            results.push_back({outcome, std::nullopt});
+        return results;
+    }
 };

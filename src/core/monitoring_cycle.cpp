@@ -40,6 +40,9 @@ void MonitoringCycle::check_now() {
 
 void MonitoringCycle::release_stop() {
     release_pending_ = checking_;
-    if (!checking_ && state_.monitor.delivery_stopped())
+    if (!checking_ && state_.monitor.delivery_stopped()) {
+        const int16 notices = state_.monitor.notices_in_a_row();
         release_delivery_stop(state_.monitor);
+        state_.events.announce(EventKind::StopLeft, stop_detail(StopChange::Release, notices));
+    }
 }

@@ -1,13 +1,17 @@
 #pragma once
-// Everything the monitor works on: the settings, the target list and the
-// monitoring state. One instance lives for the whole run; the windows and the
-// checks share it.
+// Everything the monitor works on: the settings, the target list, the
+// monitoring state, what happens to it and what the checks found. One instance lives for the whole
+// run; the windows and the checks share it.
+#include "core/monitor_events.h"
 #include "core/monitor_state.h"
 #include "core/settings.h"
 #include "core/target_list.h"
+#include "core/target_status.h"
 
 struct SharedState {
     Settings settings;
     TargetList targets;
     MonitorState monitor;
+    MonitorEvents events;
+    TargetStatusTable status;
 };

@@ -4,20 +4,27 @@
 // The box holds nothing back (monitoring must not wait for an OK), and only
 // the latest failure stays on screen.
 #include "core/message_box.h"
+#include "core/monitor_events.h"
 #include "core/notice.h"
 #include "mail/mail_transport.h"
 
 class NoticeDelivery : public NoticeSender {
   public:
-    NoticeDelivery(MailTransport& transport, MessageBoxes& boxes)
-        : transport_(transport), boxes_(boxes) {}
+    // With events, every notice is announced with how it went, on the
+    // thread that runs the report.
+    NoticeDelivery(MailTransport& transport, MessageBoxes& boxes, MonitorEvents* events = nullptr)
+        : transport_(transport), boxes_(boxes), events_(events) {}
 
     DeliveryReport send(const Notice& notice) override;
 
   private:
     MailTransport& transport_;
     MessageBoxes& boxes_;
+    MonitorEvents* events_;
 };
+
+// The stage's name in the log.
+QString delivery_stage_name(DeliveryStage stage);
 
 // The box a failure is shown in:
 //  - the mail library not ready: "Socket:生成ができませんでした。", title エラー;

@@ -3,6 +3,7 @@
 #include "core/app_title.h"
 #include "core/file_error.h"
 #include "core/message_box.h"
+#include "core/monitor_events.h"
 #include "core/settings.h"
 #include "settings/conf_file.h"
 #include "settings/number_field.h"
@@ -43,12 +44,18 @@ void store_settings_fields(const SettingsFields& fields, Settings& s) {
 }
 
 bool close_settings(const SettingsFields& fields, Settings& settings, MessageBoxes& boxes,
-                    const QString& conf_path) {
+                    const QString& conf_path, MonitorEvents* events) {
     if (!boxes.yes_no(close_question(), close_question_title()))
         return false;
     store_settings_fields(fields, settings);
     try {
         save_settings(settings, conf_path);
+        if (events)
+            events->announce(EventKind::SettingsSaved,
+                             QStringLiteral("file=%1 interval=%2 stop_after=%3")
+                                 .arg(conf_path)
+                                 .arg(settings.interval_minutes)
+                                 .arg(settings.stop_after_notices));
     } catch (const FileError& e) {
         boxes.ok(e.text, app_title(), BoxIcon::Critical);
     }

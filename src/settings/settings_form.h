@@ -8,6 +8,7 @@
 
 struct Settings;
 class MessageBoxes;
+class MonitorEvents;
 
 // The eight fields in window order: administrator address, sender address,
 // SMTP server and sender domain as they are, then interval, attempts, TTL and
@@ -37,5 +38,6 @@ void store_settings_fields(const SettingsFields& fields, Settings& settings);
 // conf_path; on No nothing changes. A failed write is shown to the operator
 // and the program goes on; the settings keep the confirmed values and the file
 // its old content. Returns whether the operator answered Yes.
+// A saved file is announced to events (when given).
 bool close_settings(const SettingsFields& fields, Settings& settings, MessageBoxes& boxes,
-                    const QString& conf_path);
+                    const QString& conf_path, MonitorEvents* events = nullptr);

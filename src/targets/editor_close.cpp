@@ -3,17 +3,21 @@
 #include "core/app_title.h"
 #include "core/file_error.h"
 #include "core/message_box.h"
+#include "core/monitor_events.h"
 #include "core/monitor_state.h"
 #include "core/target_list.h"
 #include "targets/target_file.h"
 #include "targets/unwritable_record.h"
 
 void close_target_editor(TargetList& targets, MonitorState& monitor, MessageBoxes& boxes,
-                         const QString& path) {
+                         const QString& path, MonitorEvents* events) {
     bool saved_or_skipped = true;
     if (boxes.yes_no(QStringLiteral("更新して終了します。"), QStringLiteral("終了判定"))) {
         try {
             save_target_list(targets, path);
+            if (events)
+                events->announce(EventKind::TargetsSaved,
+                                 QStringLiteral("file=%1 targets=%2").arg(path).arg(targets.count));
         } catch (const UnwritableRecord& e) {
             // closing again cannot help until the record is mended
             saved_or_skipped = false;

@@ -7,6 +7,7 @@
 struct TargetList;
 class MonitorState;
 class MessageBoxes;
+class MonitorEvents;
 
 // "更新して終了します。", title "終了判定", Yes (default) / No, no icon.
 //  - Yes: save_target_list. When that fails the operator is told, the old
@@ -15,5 +16,6 @@ class MessageBoxes;
 //  - Then, unless the save failed, load_target_list; when that fails the
 //    operator is told and the list stays as it is.
 //  - The status line announces the count.
+//  - A saved file is announced to events (when given).
 void close_target_editor(TargetList& targets, MonitorState& monitor, MessageBoxes& boxes,
-                         const QString& path);
+                         const QString& path, MonitorEvents* events = nullptr);

@@ -5,7 +5,9 @@
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
 #include "targets/target_file.h"
+#include "ui/history_window.h"
 #include "ui/settings_window.h"
+#include "ui/status_window.h"
 #include "ui/target_editor_window.h"
 
 Application::Application(Services services)
@@ -15,12 +17,26 @@ Application::Application(Services services)
     main_->on_Command2 = [this] { Command2_Click(); };
     main_->on_Command3 = [this] { Command3_Click(); };
     main_->on_Command4 = [this] { Command4_Click(); };
+    menu_ = std::make_unique<MonitorMenu>(*main_, s_.state,
+                                          MenuHandlers{[this] { status_window_.open(); },
+                                                       [this] { history_window_.open(); },
+                                                       [this] { check_now(); }});
+    status_window_.make = [this] {
+        auto* window = new StatusWindow(s_.state);
+        window->on_open_record = [this](int index) { open_editor_at(index); };
+        return window;
+    };
+    history_window_.make = [this] { return new HistoryWindow(s_.state.events, s_.files.log); };
     settings_window_.make = [this] {
-        return new SettingsWindow(s_.state.settings, s_.boxes, s_.files.conf);
+        auto* window = new SettingsWindow(s_.state.settings, s_.boxes, s_.files.conf);
+        window->events = &s_.state.events;
+        return window;
     };
     target_editor_.make = [this] {
-        return new TargetEditorWindow(s_.state.targets, s_.state.monitor, s_.boxes,
-                                      s_.files.targets);
+        auto* window =
+            new TargetEditorWindow(s_.state.targets, s_.state.monitor, s_.boxes, s_.files.targets);
+        window->events = &s_.state.events;
+        return window;
     };
 }
 
@@ -28,6 +44,8 @@ Application::~Application() {
     // The secondary windows go without their close questions.
     delete settings_window_.current();
     delete target_editor_.current();
+    delete status_window_.current();
+    delete history_window_.current();
 }
 
 bool Application::start() {
@@ -64,4 +82,16 @@ void Application::Command4_Click() {
     if (s_.state.monitor.delivery_stopped())
         return;
     target_editor_.open();
+}
+
+void Application::open_editor_at(int index) {
+    if (s_.state.monitor.delivery_stopped())
+        return; // locked as its button is
+    const bool was_open = target_editor_.current() != nullptr;
+    target_editor_.open();
+    auto* editor = qobject_cast<TargetEditorWindow*>(target_editor_.current());
+    if (!editor || was_open)
+        return; // an open editor may hold edits of the record it shows
+    for (int step = 0; step < index && editor->shown_index() < index; ++step)
+        editor->up_Click();
 }

@@ -11,6 +11,7 @@
 #include "core/monitoring_cycle.h"
 #include "core/startup.h"
 #include "ui/main_window.h"
+#include "ui/monitor_menu.h"
 #include "ui/single_window.h"
 
 struct SharedState;
@@ -23,6 +24,7 @@ class CheckExecutor;
 struct WorkingFiles {
     QString conf = QStringLiteral("conf.ini");
     QString targets = QStringLiteral("kanshi.ini");
+    QString log = QStringLiteral("pelmora.log"); // read by 履歴; written by the program's log
 };
 
 // Whether the program may send ICMP echo; the operator's explanation when not.
@@ -52,6 +54,15 @@ class Application {
     SingleWindow& settings_window() { return settings_window_; }
     SingleWindow& target_editor() { return target_editor_; }
     bool checking() const { return cycle_.checking(); }
+    MonitorMenu& menu() { return *menu_; }
+    SingleWindow& status_window() { return status_window_; }
+    SingleWindow& history_window() { return history_window_; }
+
+    // 今すぐ監視: a check now, as a timed one; nothing while one runs.
+    void check_now() { cycle_.check_now(); }
+
+    // The target editor showing record index (from 0), when it may open.
+    void open_editor_at(int index);
 
     // The handlers of the main window's timer and commands.
     void Timer1_Timer();
@@ -65,4 +76,7 @@ class Application {
     SingleWindow settings_window_;
     SingleWindow target_editor_;
     MonitoringCycle cycle_;
+    SingleWindow status_window_;
+    SingleWindow history_window_;
+    std::unique_ptr<MonitorMenu> menu_;
 };

@@ -78,7 +78,7 @@ SettingsFields SettingsWindow::fields() const {
 }
 
 void SettingsWindow::Form_QueryUnload() {
-    close_settings(fields(), settings_, boxes_, conf_path_);
+    close_settings(fields(), settings_, boxes_, conf_path_, events);
 }
 
 void SettingsWindow::closeEvent(QCloseEvent* event) {

@@ -15,6 +15,7 @@
 
 struct Settings;
 class MessageBoxes;
+class MonitorEvents;
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
@@ -23,6 +24,9 @@ class SettingsWindow : public QWidget {
     SettingsWindow(Settings& settings, MessageBoxes& boxes, QString conf_path);
 
     void Command1_Click() { close(); }
+
+    // Told when the file is saved; nothing when not set.
+    MonitorEvents* events = nullptr;
 
     QLabel* Label1;
     QLineEdit* Text1;

@@ -271,7 +271,7 @@ void TargetEditorWindow::closeEvent(QCloseEvent* event) {
     }
     if (!program_ending()) {
         closing_ = true;
-        close_target_editor(targets_, monitor_, boxes_, path_);
+        close_target_editor(targets_, monitor_, boxes_, path_, events);
         closing_ = false;
     }
     event->accept();

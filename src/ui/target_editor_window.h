@@ -16,6 +16,7 @@
 struct TargetList;
 class MonitorState;
 class MessageBoxes;
+class MonitorEvents;
 
 class TargetEditorWindow : public QWidget {
     Q_OBJECT
@@ -26,6 +27,9 @@ class TargetEditorWindow : public QWidget {
                        const QString& targets_path);
 
     int16 shown_index() const { return editor_.shown_index(); }
+
+    // Told when the file is saved; nothing when not set.
+    MonitorEvents* events = nullptr;
 
     // The handlers of the buttons.
     void Command1_Click();

@@ -150,6 +150,14 @@ TEST(Headless, MonitorsMailsStopsReleasesReloadsAndEnds) {
     expect_sigterm_ends_it_within_two_seconds(run);
     const QString said = run.error_output();
     EXPECT_TRUE(said.contains(QStringLiteral("メール配信を停止しました"))) << said.toStdString();
+    // the same log as with windows
+    QStringList kinds;
+    for (const QString& line : QString::fromUtf8(dir.read("pelmora.log")).split('\n'))
+        if (const QString kind = line.section('\t', 1, 1);
+            !kind.isEmpty() && kind != "check" && (kinds.isEmpty() || kinds.last() != kind))
+            kinds << kind;
+    EXPECT_EQ(kinds, (QStringList{"start", "notice", "stop", "resume", "notice", "stop", "resume",
+                                  "notice", "stop", "end"}));
 }
 
 TEST(Headless, AFolderOfItsOwnIsMadeWithTheSamplesOnFirstStartOnly) {

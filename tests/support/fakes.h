@@ -3,6 +3,7 @@
 #include <QString>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/echo_engine.h"
@@ -33,7 +34,20 @@ class ScriptedEngine : public EchoEngine {
         return out;
     }
 
+    // With round trips: rtt_ms(index) for each reachable job, when set.
+    std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
+                                            int ttl) override {
+        std::vector<EchoResult> out;
+        int i = 0;
+        for (EchoOutcome o : check_all(jobs, attempts, ttl)) {
+            out.push_back({o, o == EchoOutcome::Reachable && rtt_ms ? rtt_ms(i) : std::nullopt});
+            ++i;
+        }
+        return out;
+    }
+
     std::function<bool(int index, const std::string& address)> reachable;
+    std::function<std::optional<double>(int index)> rtt_ms;
     std::vector<Call> calls;
 };
 

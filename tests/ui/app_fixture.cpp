@@ -11,9 +11,9 @@ QByteArray AppFixture::three_targets() {
 AppFixture::AppFixture(const QByteArray& kanshi, const QByteArray& conf) {
     dir.write(QStringLiteral("conf.ini"), conf);
     dir.write(QStringLiteral("kanshi.ini"), kanshi);
-    app = std::make_unique<Application>(
-        Services{state, boxes, engine, mail, [] { return true; },
-                 WorkingFiles{dir.path(QStringLiteral("conf.ini")),
-                              dir.path(QStringLiteral("kanshi.ini"))}});
+    app = std::make_unique<Application>(Services{
+        state, boxes, engine, mail, [] { return true; },
+        WorkingFiles{dir.path(QStringLiteral("conf.ini")), dir.path(QStringLiteral("kanshi.ini")),
+                     dir.path(QStringLiteral("pelmora.log"))}});
     started = app->start();
 }

@@ -17,7 +17,10 @@
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
+#include "targets/status_rows.h"
 #include "ui/application.h"
+#include "ui/history_window.h"
+#include "ui/status_window.h"
 
 using namespace std::chrono_literals;
 
@@ -177,4 +180,61 @@ TEST(EndToEnd, EchoGoesOnWhileTheBoxOfAMailServerThatNeverAnswersWaits) {
     ASSERT_TRUE(run_until([&] { return !app.checking(); }, 20s));
     for (QMessageBox* box : visible_boxes())
         box->close();
+}
+
+TEST(EndToEnd, StatusWithRoundTripsLogAndHistoryAcrossARestart) {
+    EchoWorld world;
+    if (!world.ok())
+        GTEST_SKIP() << world.why_not();
+    SmtpTestServer smtp;
+    std::unique_ptr<SocketEchoEngine> engine = SocketEchoEngine::open();
+    ASSERT_TRUE(engine);
+
+    TempWorkDir dir;
+    dir.write("conf.ini", conf_bytes(1, 2, 64, 3, smtp.address().toLatin1()));
+    const QString answering = QString::fromStdString(world.answering_address());
+    const QString silent = QString::fromStdString(world.silent_address());
+    dir.write("kanshi.ini",
+              *cp932_encode(answering + QStringLiteral("\r\n本社ルータ／1／山田\r\n 0 \r\n") +
+                            silent + QStringLiteral("\r\n支店スイッチ／2／佐藤\r\n 0 \r\n") +
+                            answering + QStringLiteral("\r\n予備／3／鈴木\r\n 1 \r\n")));
+    const QString subject = QStringLiteral("Network障害連絡（1件障害）");
+    {
+        RealApp real(dir, *engine);
+        ASSERT_TRUE(real.app.start());
+        real.app.status_window().open();
+        auto* status = qobject_cast<StatusWindow*>(real.app.status_window().current());
+        ASSERT_TRUE(status);
+        real.tick();
+        ASSERT_EQ(notices(smtp).size(), 1u);
+
+        const QStringList rows = status->copied_text().split('\n');
+        ASSERT_GE(rows.size(), 4);
+        const QStringList first = rows[1].split('\t'), second = rows[2].split('\t'),
+                          third = rows[3].split('\t');
+        EXPECT_EQ(first[kStateColumn], "応答あり");
+        EXPECT_GT(first[kRttColumn].toDouble(), 0.0) << rows[1].toStdString();
+        EXPECT_LT(first[kRttColumn].toDouble(), 200.0);
+        EXPECT_EQ(second[kStateColumn], "応答なし");
+        EXPECT_EQ(second[kRttColumn], "");
+        EXPECT_EQ(third[kStateColumn], "監視対象外");
+        EXPECT_FALSE(first[kSinceColumn].isEmpty());
+    }
+    const QByteArray first_run = dir.read("pelmora.log");
+    EXPECT_TRUE(QString::fromUtf8(first_run).contains("\tnotice\tto="));
+    EXPECT_TRUE(QString::fromUtf8(first_run).contains("result=sent subject=" + subject));
+
+    RealApp again(dir, *engine);
+    ASSERT_TRUE(again.app.start());
+    again.tick();
+    EXPECT_TRUE(dir.read("pelmora.log").startsWith(first_run));
+    again.app.history_window().open();
+    auto* history = qobject_cast<HistoryWindow*>(again.app.history_window().current());
+    ASSERT_TRUE(history);
+    QStringList kinds;
+    for (int r = 0; r < history->table->rowCount(); ++r)
+        kinds << history->table->item(r, 1)->text();
+    EXPECT_EQ(kinds,
+              (QStringList{"notice", "check", "notice", "check"})); // both runs, newest first
+    EXPECT_TRUE(history->table->item(2, 2)->text().endsWith(subject));
 }

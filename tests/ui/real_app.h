@@ -9,6 +9,7 @@
 #include "core/check_executor.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
+#include "platform/event_log_file.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "support/scripted_boxes.h"
 #include "support/work_dir.h"
@@ -16,14 +17,18 @@
 
 struct RealApp {
     RealApp(const TempWorkDir& dir, EchoEngine& engine)
-        : app(Services{state,
-                       boxes,
-                       engine,
-                       mail,
-                       [] { return true; },
-                       WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
-                       {},
-                       &executor}) {}
+        : log_path(dir.path("pelmora.log")),
+          app(Services{
+              state,
+              boxes,
+              engine,
+              mail,
+              [] { return true; },
+              WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini"), dir.path("pelmora.log")},
+              {},
+              &executor}) {
+        log.follow(state.events, {});
+    }
 
     // One minute, and the check it may start, to its end.
     void tick() {
@@ -32,11 +37,14 @@ struct RealApp {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
+    QString log_path;
     ThreadedExecutor executor;
     SharedState state;
+    // the program's log in the working directory, without the system log
+    EventLogFile log{EventLogOptions{log_path, kLogRotateBytes, false}};
     ScriptedBoxes boxes;
     CurlMailTransport curl{SmtpTimeouts{std::chrono::seconds(5), std::chrono::seconds(10),
                                         std::chrono::seconds(2), std::chrono::seconds(30)}};
-    NoticeDelivery mail{curl, boxes};
+    NoticeDelivery mail{curl, boxes, &state.events};
     Application app;
 };

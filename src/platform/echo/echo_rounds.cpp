@@ -23,7 +23,8 @@ class Rounds {
     Rounds(EchoTransport& net, const std::vector<EchoJob>& jobs, int attempts,
            const EchoTiming& timing, std::uint16_t first_sequence)
         : net_(net), timing_(timing), outcome_(jobs.size(), EchoOutcome::Unreachable),
-          left_(jobs.size(), 0), destination_(jobs.size(), 0), next_sequence_(first_sequence) {
+          rtt_(jobs.size()), left_(jobs.size(), 0), destination_(jobs.size(), 0),
+          next_sequence_(first_sequence) {
         const int per_target = std::max(1, attempts);
         for (std::size_t i = 0; i < jobs.size(); ++i) {
             if (!jobs[i].enabled) {
@@ -58,11 +59,13 @@ class Rounds {
     }
 
     std::uint16_t next_sequence() const { return next_sequence_; }
+    const std::vector<std::optional<double>>& rtt() const { return rtt_; }
 
   private:
     struct InFlight {
         std::size_t job;
         Clock::time_point deadline;
+        Clock::time_point sent;
     };
 
     // Every target whose attempt is due goes out now: the first attempts of
@@ -90,7 +93,7 @@ class Rounds {
             } else {
                 ready_.pop_front();
                 if (result == SendResult::Sent) {
-                    in_flight_[next_sequence_] = {job, now + timing_.reply_wait};
+                    in_flight_[next_sequence_] = {job, now + timing_.reply_wait, now};
                     deadlines_.push_back({now + timing_.reply_wait, next_sequence_++});
                 } else {
                     attempt_failed(job);
@@ -127,11 +130,14 @@ class Rounds {
         if (it == in_flight_.end() || destination_[it->second.job] != seen.source)
             return;
         const std::size_t job = it->second.job;
+        const Clock::duration took = Clock::now() - it->second.sent;
         in_flight_.erase(it);
-        if (seen.error_report)
+        if (seen.error_report) {
             attempt_failed(job);
-        else
+        } else {
             outcome_[job] = EchoOutcome::Reachable;
+            rtt_[job] = std::chrono::duration<double, std::milli>(took).count();
+        }
     }
 
     void expire(Clock::time_point now) {
@@ -154,6 +160,7 @@ class Rounds {
     EchoTransport& net_;
     const EchoTiming timing_;
     std::vector<EchoOutcome> outcome_;
+    std::vector<std::optional<double>> rtt_;
     std::vector<int> left_;
     std::vector<std::uint32_t> destination_;
     std::deque<std::size_t> ready_;
@@ -169,10 +176,13 @@ class Rounds {
 
 std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net, const std::vector<EchoJob>& jobs,
                                          int attempts, const EchoTiming& timing,
-                                         std::uint16_t* next_sequence) {
+                                         std::uint16_t* next_sequence,
+                                         std::vector<std::optional<double>>* rtt_ms) {
     Rounds rounds(net, jobs, attempts, timing, next_sequence ? *next_sequence : 0);
     auto outcomes = rounds.run();
     if (next_sequence)
         *next_sequence = rounds.next_sequence();
+    if (rtt_ms)
+        *rtt_ms = rounds.rtt();
     return outcomes;
 }

@@ -11,6 +11,7 @@
 // unreachable report about its request comes back.
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/echo_engine.h"
@@ -26,9 +27,12 @@ struct EchoTiming {
     std::chrono::microseconds busy_give_up{5'000'000};
 };
 
+// rtt_ms (when given) gets, per job, the round trip of the reply that made it
+// reachable, from the send of that attempt to the reply being read.
 // next_sequence (when given) is the first sequence number to use and comes
 // back as the one after the last used: a socket that serves sweep after
 // sweep never reuses a number a late reply of an earlier sweep may still carry.
 std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net, const std::vector<EchoJob>& jobs,
                                          int attempts, const EchoTiming& timing = {},
-                                         std::uint16_t* next_sequence = nullptr);
+                                         std::uint16_t* next_sequence = nullptr,
+                                         std::vector<std::optional<double>>* rtt_ms = nullptr);

@@ -20,19 +20,34 @@ SocketEchoEngine::SocketEchoEngine(EchoTiming timing) : timing_(timing) {}
 
 std::vector<EchoOutcome> SocketEchoEngine::check_all(const std::vector<EchoJob>& jobs, int attempts,
                                                      int ttl) {
+    std::vector<EchoOutcome> outcomes;
+    for (const EchoResult& result : check_all_timed(jobs, attempts, ttl))
+        outcomes.push_back(result.outcome);
+    return outcomes;
+}
+
+std::vector<EchoResult> SocketEchoEngine::check_all_timed(const std::vector<EchoJob>& jobs,
+                                                          int attempts, int ttl) {
     const bool any_enabled =
         std::any_of(jobs.begin(), jobs.end(), [](const EchoJob& job) { return job.enabled; });
     if (any_enabled && !socket_)
         socket_ = IcmpEchoSocket::open();
     if (!any_enabled || !socket_ || !socket_->set_ttl(ttl_on_the_wire(ttl))) {
-        std::vector<EchoOutcome> outcomes;
+        std::vector<EchoResult> results;
         for (const EchoJob& job : jobs)
-            outcomes.push_back(job.enabled ? EchoOutcome::Unreachable : EchoOutcome::Skipped);
-        return outcomes;
+            results.push_back(
+                {job.enabled ? EchoOutcome::Unreachable : EchoOutcome::Skipped, std::nullopt});
+        return results;
     }
     // what came too late for the previous sweep is no answer to this one
     socket_->discard_pending();
-    return run_echo_rounds(*socket_, jobs, attempts, timing_, &next_sequence_);
+    std::vector<std::optional<double>> rtt;
+    const std::vector<EchoOutcome> outcomes =
+        run_echo_rounds(*socket_, jobs, attempts, timing_, &next_sequence_, &rtt);
+    std::vector<EchoResult> results;
+    for (std::size_t i = 0; i < outcomes.size(); ++i)
+        results.push_back({outcomes[i], rtt[i]});
+    return results;
 }
 
 EchoOutcome SocketEchoEngine::attempt_once(const std::string& address, int ttl) {

@@ -25,6 +25,8 @@ class SocketEchoEngine : public EchoEngine {
 
     std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
                                        int ttl) override;
+    std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
+                                            int ttl) override;
 
     // One attempt on one address, nothing overlapped: a step of the walk
     // one attempt at a time, on the same socket (for comparisons).

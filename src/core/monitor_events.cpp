@@ -1,0 +1,145 @@
+#include "core/monitor_events.h"
+
+#include <QFile>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "core/shared_state.h"
+
+namespace {
+
+constexpr std::array<std::pair<EventKind, const char*>, 8> kNames{{
+    {EventKind::Start, "start"},
+    {EventKind::End, "end"},
+    {EventKind::Check, "check"},
+    {EventKind::Notice, "notice"},
+    {EventKind::StopEntered, "stop"},
+    {EventKind::StopLeft, "resume"},
+    {EventKind::SettingsSaved, "settings"},
+    {EventKind::TargetsSaved, "targets"},
+}};
+
+// A detail is one line and its fields are split by tabs in the file.
+QString one_line(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar c : {QChar('\r'), QChar('\n'), QChar('\t')})
+        text.replace(c, QLatin1Char(' '));
+    return text.trimmed();
+}
+
+} // namespace
+
+QString iso_local_time(const QDateTime& time) {
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString event_kind_name(EventKind kind) {
+    for (const auto& [k, name] : kNames)
+        if (k == kind)
+            return QString::fromLatin1(name);
+    return {};
+}
+
+std::optional<EventKind> event_kind_from_name(const QString& name) {
+    for (const auto& [k, n] : kNames)
+        if (name == QLatin1String(n))
+            return k;
+    return std::nullopt;
+}
+
+void MonitorEvents::announce(EventKind kind, const QString& detail, const QDateTime& time) {
+    const MonitorEvent event{kind, time, one_line(detail)};
+    // a listener may go while being told (a window closing)
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
+        listener(event);
+}
+
+void MonitorEvents::set_log_problem(const QString& text) {
+    log_problem_ = text;
+}
+
+int MonitorEvents::listen(Listener listener) {
+    listeners_.emplace_back(next_listener_, std::move(listener));
+    return next_listener_++;
+}
+
+void MonitorEvents::unlisten(int id) {
+    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+}
+
+QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, int not_answering) {
+    return QStringLiteral("started=%1 duration_ms=%2 checked=%3 not_answering=%4")
+        .arg(iso_local_time(started))
+        .arg(duration_ms)
+        .arg(checked)
+        .arg(not_answering);
+}
+
+QString notice_sent_detail(const QString& recipient, const QString& subject) {
+    return QStringLiteral("to=%1 result=sent subject=%2").arg(recipient, subject);
+}
+
+QString notice_failed_detail(const QString& recipient, const QString& subject, const QString& stage,
+                             int code, const QString& reply) {
+    return QStringLiteral("to=%1 result=failed stage=%2 code=%3 subject=%4 reply=%5")
+        .arg(recipient, stage)
+        .arg(code)
+        .arg(subject, one_line(reply));
+}
+
+QString start_detail(const QString& mode, const SharedState& state) {
+    return QStringLiteral("mode=%1 targets=%2 interval=%3")
+        .arg(mode)
+        .arg(state.targets.count)
+        .arg(state.settings.interval_minutes);
+}
+
+QString stop_detail(StopChange why, int notices_in_a_row) {
+    const char* reason = why == StopChange::Limit     ? "limit"
+                         : why == StopChange::Release ? "release"
+                                                      : "recovery";
+    return QStringLiteral("reason=%1 notices_in_a_row=%2")
+        .arg(QLatin1String(reason))
+        .arg(notices_in_a_row);
+}
+
+QString event_line(const MonitorEvent& event) {
+    return iso_local_time(event.time) + QLatin1Char('\t') + event_kind_name(event.kind) +
+           QLatin1Char('\t') + event.detail;
+}
+
+std::optional<MonitorEvent> parse_event_line(const QString& line) {
+    const QStringList parts = line.split(QLatin1Char('\t'));
+    if (parts.size() < 3)
+        return std::nullopt;
+    const QDateTime time = QDateTime::fromString(parts[0], Qt::ISODate);
+    const std::optional<EventKind> kind = event_kind_from_name(parts[1]);
+    if (!time.isValid() || !kind)
+        return std::nullopt;
+    return MonitorEvent{*kind, time, parts.mid(2).join(QLatin1Char(' '))};
+}
+
+std::vector<MonitorEvent> read_recent_events(const QString& path, int limit) {
+    std::vector<MonitorEvent> newest_first;
+    for (const QString& file_path : {path, path + QStringLiteral(".1")}) {
+        QFile file(file_path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+            if (static_cast<int>(newest_first.size()) >= limit)
+                return newest_first;
+            if (auto event = parse_event_line(*line))
+                newest_first.push_back(*event);
+        }
+    }
+    return newest_first;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// What the monitor did, as it happens: start and end, each check, each
+// notice, the delivery stop entered and left, the two files saved. The log
+// and the status window listen; every event is announced on the window's
+// thread, in the order it happened.
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+enum class EventKind {
+    Start,
+    End,
+    CheckBegun, // shown while it runs, not logged: the check's own line says when it began
+    Check,
+    Notice,
+    StopEntered,
+    StopLeft,
+    SettingsSaved,
+    TargetsSaved,
+};
+
+struct MonitorEvent {
+    EventKind kind = EventKind::Start;
+    QDateTime time;
+    QString detail; // one line
+};
+
+// The name a kind has in the log; empty for the kinds that are not logged.
+QString event_kind_name(EventKind kind);
+std::optional<EventKind> event_kind_from_name(const QString& name);
+
+class MonitorEvents {
+  public:
+    using Listener = std::function<void(const MonitorEvent&)>;
+
+    void announce(EventKind kind, const QString& detail,
+                  const QDateTime& time = QDateTime::currentDateTime());
+
+    // Why the log cannot be written, once that is known; empty while it can.
+    const QString& log_problem() const { return log_problem_; }
+    void set_log_problem(const QString& text);
+
+    int listen(Listener listener);
+    void unlisten(int id);
+
+  private:
+    std::vector<std::pair<int, Listener>> listeners_;
+    int next_listener_ = 1;
+    QString log_problem_;
+};
+
+// The details, one format per kind, as key=value pairs; a free text that may
+// hold spaces (a subject, a server's reply) comes last.
+QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, int not_answering);
+QString notice_sent_detail(const QString& recipient, const QString& subject);
+QString notice_failed_detail(const QString& recipient, const QString& subject, const QString& stage,
+                             int code, const QString& reply);
+struct SharedState;
+QString start_detail(const QString& mode, const SharedState& state);
+enum class StopChange { Limit, Release, Recovery };
+QString stop_detail(StopChange why, int notices_in_a_row);
+
+// 2026-12-07T09:30:00+09:00: to the second, always with the offset.
+QString iso_local_time(const QDateTime& time);
+
+// A log line: local time with its offset, the kind and the detail, by tabs.
+QString event_line(const MonitorEvent& event);
+// A line read back; nothing for a line that is not an event.
+std::optional<MonitorEvent> parse_event_line(const QString& line);
+
+// The last `limit` events of the log at path (its rotated part first, when
+// the log itself holds fewer), newest first.
+std::vector<MonitorEvent> read_recent_events(const QString& path, int limit);

@@ -1,0 +1,42 @@
+#pragma once
+// The event log: one line per event appended to pelmora.log (UTF-8), and the
+// same to the system log under the ident "pelmora". At the size limit the
+// file moves to pelmora.log.1 (replacing the one before) and a new one starts.
+//
+// A log that cannot be written must never stop monitoring: the first failure
+// is reported through on_failure, and the log goes on trying quietly.
+#include <QString>
+#include <functional>
+
+#include "core/monitor_events.h"
+
+inline constexpr qint64 kLogRotateBytes = 10 * 1024 * 1024;
+
+struct EventLogOptions {
+    QString path = QStringLiteral("pelmora.log");
+    qint64 rotate_bytes = kLogRotateBytes;
+    bool syslog = true;
+};
+
+class EventLogFile {
+  public:
+    explicit EventLogFile(EventLogOptions options = {});
+    ~EventLogFile();
+    EventLogFile(const EventLogFile&) = delete;
+    EventLogFile& operator=(const EventLogFile&) = delete;
+
+    // Writes what the kind has a name for; other events are not logged.
+    void write(const MonitorEvent& event);
+
+    // Listens to events; failures are reported once on stderr and through
+    // log_problem, where the status window shows them.
+    void follow(MonitorEvents& events, std::function<void(const QString&)> tell);
+
+    std::function<void(const QString&)> on_failure;
+
+  private:
+    void failed(const QString& why);
+
+    EventLogOptions options_;
+    bool reported_ = false;
+};

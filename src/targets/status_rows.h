@@ -1,0 +1,29 @@
+#pragma once
+// The status window's table as text: one row per record in list order, the
+// description in its three parts as the editor splits it.
+#include <QStringList>
+#include <vector>
+
+#include "core/target_list.h"
+#include "core/target_status.h"
+
+enum StatusColumn {
+    kNumberColumn,
+    kAddressColumn,
+    kDeviceColumn,
+    kContactColumn,
+    kPersonColumn,
+    kStateColumn,
+    kRttColumn,
+    kSinceColumn,
+    kStatusColumns
+};
+
+QStringList status_header();
+std::vector<QStringList> status_rows(const TargetList& targets, const TargetStatusTable& status);
+
+// A round trip as shown: milliseconds with one decimal; empty when unknown.
+QString rtt_text(const std::optional<double>& rtt_ms);
+
+// The header and the rows, tab-separated, each line ended by a line feed.
+QString rows_as_tsv(const std::vector<QStringList>& rows);

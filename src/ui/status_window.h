@@ -1,0 +1,46 @@
+#pragma once
+// 監視状況: every target with what the last checks found, the last and the
+// next check above, kept up to date while it is open. Sortable, filtered by a
+// text, Ctrl+C copies the selected rows (or all shown) as tab-separated text.
+#include <QLabel>
+#include <QLineEdit>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QWidget>
+#include <functional>
+
+struct SharedState;
+
+class StatusWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit StatusWindow(SharedState& state);
+    ~StatusWindow() override;
+
+    // A double-click on a row: the record's index in the list.
+    std::function<void(int index)> on_open_record;
+
+    // What Ctrl+C puts on the clipboard.
+    QString copied_text() const;
+
+    QLabel* last_check;
+    QLabel* next_check;
+    QLabel* checking;
+    QLabel* log_problem;
+    QLineEdit* filter;
+    QTableView* table;
+    QStandardItemModel* model;
+    QSortFilterProxyModel* shown;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void fill();
+    void show_times();
+
+    SharedState& state_;
+    int events_listener_ = 0;
+    int monitor_listener_ = 0;
+};

@@ -1,0 +1,169 @@
+// The views beside the three windows: the menu and its shortcuts, 今すぐ監視,
+// 監視状況 and 履歴, on the real windows with a scripted engine.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+#include "app_fixture.h"
+#include "platform/event_log_file.h"
+#include "targets/status_rows.h"
+#include "ui/history_window.h"
+#include "ui/status_window.h"
+#include "ui/target_editor_window.h"
+
+namespace {
+
+void press(QWidget& window, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, key, mods);
+}
+
+struct ViewsFixture : AppFixture {
+    ViewsFixture() : AppFixture(three_targets(), conf_bytes(5, 3, 64, 3)) {
+        engine.reachable = [this](int index, const std::string&) { return index != down; };
+        engine.rtt_ms = [](int index) { return 0.25 + index; };
+    }
+    int down = 1;
+    StatusWindow* status() { return qobject_cast<StatusWindow*>(app->status_window().current()); }
+};
+
+TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
+    ViewsFixture fx;
+    MonitorMenu& menu = fx.app->menu();
+    QStringList items;
+    for (QAction* a : menu.menu()->actions())
+        if (!a->isSeparator())
+            items << a->text() + QLatin1Char(' ') + a->shortcut().toString();
+    EXPECT_EQ(items, (QStringList{"監視状況(&M)… F2", "履歴(&H)… F3", "メール送信設定(&P)… F4",
+                                  "今すぐ監視(&C) F5"}));
+    EXPECT_EQ(fx.main().contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_FALSE(menu.mail_settings_action->isEnabled());
+    int opened = 0;
+    menu.set_mail_settings([&] { ++opened; });
+    press(fx.main(), Qt::Key_F4);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(menu.tray_tip(), QStringLiteral("3拠点監視中"));
+
+    press(fx.main(), Qt::Key_F2);
+    ASSERT_TRUE(fx.status());
+    EXPECT_EQ(fx.status()->windowTitle(), "監視状況");
+    press(fx.main(), Qt::Key_F3);
+    ASSERT_TRUE(fx.app->history_window().current());
+    EXPECT_EQ(fx.app->history_window().current()->windowTitle(), "履歴");
+}
+
+TEST(Views, CheckNowGivesTheTimedNoticeAndRestartsTheMinuteCount) {
+    ViewsFixture timed;
+    for (int i = 0; i < 5; ++i)
+        timed.app->Timer1_Timer();
+    ASSERT_EQ(timed.mail.sent.size(), 1u);
+
+    ViewsFixture now;
+    now.app->Timer1_Timer();
+    now.app->Timer1_Timer();
+    EXPECT_EQ(now.main().Label6->text(), "2");
+    press(now.main(), Qt::Key_F5);
+    ASSERT_EQ(now.mail.sent.size(), 1u);
+    EXPECT_EQ(now.mail.sent[0].subject, timed.mail.sent[0].subject);
+    EXPECT_EQ(now.mail.sent[0].body, timed.mail.sent[0].body);
+    EXPECT_EQ(now.main().Yokusi_view->text(), timed.main().Yokusi_view->text());
+    EXPECT_EQ(now.main().Label6->text(), "0");
+    for (int i = 0; i < 4; ++i)
+        now.app->Timer1_Timer();
+    EXPECT_EQ(now.mail.sent.size(), 1u); // five minutes from the check now, not from the start
+    now.app->Timer1_Timer();
+    EXPECT_EQ(now.mail.sent.size(), 2u);
+}
+
+TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
+    ViewsFixture fx;
+    fx.app->status_window().open();
+    StatusWindow* w = fx.status();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->copied_text(),
+              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\n"
+              "1\t10.0.0.1\tA\t1\ta\t未確認\t\t\n"
+              "2\t10.0.0.2\tB\t2\tb\t未確認\t\t\n"
+              "3\t10.0.0.3\tC\t3\tc\t未確認\t\t\n");
+
+    fx.state.targets.records[2].flag = 1;
+    fx.app->check_now();
+    const QDateTime first = fx.state.status.last_started;
+    const QString at = first.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    EXPECT_EQ(w->copied_text(),
+              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\n"
+              "1\t10.0.0.1\tA\t1\ta\t応答あり\t0.3\t" +
+                  at +
+                  "\n"
+                  "2\t10.0.0.2\tB\t2\tb\t応答なし\t\t" +
+                  at +
+                  "\n"
+                  "3\t10.0.0.3\tC\t3\tc\t監視対象外\t\t" +
+                  at + "\n");
+    EXPECT_FALSE(w->checking->isVisibleTo(w));
+
+    // a later check keeps "since" for an unchanged state and moves it on a change
+    QTest::qWait(1100);
+    fx.down = 0;
+    fx.app->check_now();
+    const TargetStatus a = fx.state.status.status_of(fx.state.targets.records[0]);
+    const TargetStatus b = fx.state.status.status_of(fx.state.targets.records[1]);
+    EXPECT_EQ(a.state, TargetState::Silent);
+    EXPECT_EQ(a.since, fx.state.status.last_started);
+    EXPECT_EQ(a.rtt_ms, 0.25); // the last one measured stays
+    EXPECT_EQ(b.state, TargetState::Answering);
+    EXPECT_EQ(b.since, fx.state.status.last_started);
+    EXPECT_EQ(fx.state.status.status_of(fx.state.targets.records[2]).since, first);
+
+    // sorted by state, filtered, then the selection alone is copied
+    w->table->sortByColumn(kStateColumn, Qt::AscendingOrder);
+    w->filter->setText(QStringLiteral("応答"));
+    ASSERT_EQ(w->shown->rowCount(), 2);
+    w->table->selectRow(1);
+    w->table->setFocus();
+    QTest::keyClick(w->table, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              status_header().join('\t') + "\n" + "1\t10.0.0.1\tA\t1\ta\t応答なし\t0.3\t" +
+                  fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) +
+                  "\n");
+}
+
+TEST(Views, DoubleClickOpensTheEditorAtThatRecordUnlessStopped) {
+    ViewsFixture fx;
+    fx.app->status_window().open();
+    fx.app->open_editor_at(2);
+    auto* editor = qobject_cast<TargetEditorWindow*>(fx.app->target_editor().current());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->shown_index(), 2);
+    editor->deleteLater();
+    fx.boxes.answers.push_back(BoxAnswer::No);
+    editor->close();
+    QTest::qWait(10);
+
+    fx.state.monitor.set_delivery_stopped(true);
+    fx.app->open_editor_at(1);
+    EXPECT_FALSE(fx.app->target_editor().current());
+}
+
+TEST(Views, HistoryListsTheLogNewestFirstByKind) {
+    ViewsFixture fx;
+    EventLogFile log({fx.dir.path("pelmora.log"), kLogRotateBytes, false});
+    log.follow(fx.state.events, {});
+    fx.app->check_now();
+    fx.app->history_window().open();
+    auto* w = qobject_cast<HistoryWindow*>(fx.app->history_window().current());
+    ASSERT_TRUE(w);
+    fx.app->check_now(); // shown as it happens
+    ASSERT_EQ(w->table->rowCount(), 2);
+    EXPECT_EQ(w->table->item(0, 1)->text(), "check");
+    EXPECT_EQ(w->table->item(1, 1)->text(), "check");
+    EXPECT_LT(w->table->item(1, 0)->text(), w->table->item(0, 0)->text() + "~");
+    w->kind->setCurrentIndex(w->kind->findText(QStringLiteral("notice")));
+    EXPECT_EQ(w->table->rowCount(), 0); // the recording mailer announces nothing
+}
+
+} // namespace
