@@ -4,6 +4,7 @@
 #include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
+#include "settings/smtp_file.h"
 #include "targets/target_file.h"
 #include "ui/settings_window.h"
 #include "ui/target_editor_window.h"
@@ -33,10 +34,12 @@ Application::~Application() {
 bool Application::start() {
     const WorkingFiles files = s_.files;
     const StartupSteps steps{
-        s_.first_copy, s_.echo_right,
+        s_.first_copy,
+        s_.echo_right,
         [files](Settings& settings) { load_settings(settings, files.conf); },
         [files](TargetList& targets) { load_target_list(targets, files.targets); },
-        [files] { return hand_edit_warning_text(files.conf, files.targets); }};
+        [files] { return hand_edit_warning_text(files.conf, files.targets); },
+        [files](MailSecurity& security) { load_mail_security(security, files.smtp); }};
     // The minute count starts once start-up is done: its message boxes run
     // event loops of their own, and no minute may be handled before the files
     // are read.

@@ -19,10 +19,11 @@ class EchoEngine;
 class NoticeSender;
 class CheckExecutor;
 
-// The two files, in the working directory unless a test says otherwise.
+// The files, in the working directory unless a test says otherwise.
 struct WorkingFiles {
     QString conf = QStringLiteral("conf.ini");
     QString targets = QStringLiteral("kanshi.ini");
+    QString smtp = QStringLiteral("smtp.ini");
 };
 
 // Whether the program may send ICMP echo; the operator's explanation when not.
