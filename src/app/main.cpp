@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "app/stderr_lines.h"
+#include "app/test_mail_command.h"
 #include "app/work_folder.h"
 #include "core/app_title.h"
 #include "core/check_executor.h"
@@ -111,6 +112,10 @@ int main(int argc, char** argv) {
         }
         if (prepared.created_files)
             new_folder = QDir(folder).absolutePath();
+    }
+    if (options.test_mail) {
+        CurlMailTransport transport;
+        return run_test_mail(transport);
     }
     if (options.headless) {
         if (!new_folder.isEmpty())
