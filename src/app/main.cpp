@@ -63,7 +63,7 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
                          return std::nullopt;
                      return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
                  },
-                 &executor});
+                 &executor, &transport});
     if (!app.start())
         return 1;
     app.main_window().show();

@@ -1,11 +1,14 @@
 #include "ui/application.h"
 
+#include <QShortcut>
+
 #include "core/delivery_stop.h"
 #include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
 #include "settings/smtp_file.h"
 #include "targets/target_file.h"
+#include "ui/mail_settings_window.h"
 #include "ui/settings_window.h"
 #include "ui/target_editor_window.h"
 
@@ -23,12 +26,18 @@ Application::Application(Services services)
         return new TargetEditorWindow(s_.state.targets, s_.state.monitor, s_.boxes,
                                       s_.files.targets);
     };
+    mail_settings_.make = [this] {
+        return new MailSettingsWindow(s_.state, s_.boxes, s_.transport, s_.files.smtp);
+    };
+    auto* f4 = new QShortcut(QKeySequence(Qt::Key_F4), main_.get());
+    QObject::connect(f4, &QShortcut::activated, [this] { open_mail_settings(); });
 }
 
 Application::~Application() {
     // The secondary windows go without their close questions.
     delete settings_window_.current();
     delete target_editor_.current();
+    delete mail_settings_.current();
 }
 
 bool Application::start() {
@@ -67,4 +76,10 @@ void Application::Command4_Click() {
     if (s_.state.monitor.delivery_stopped())
         return;
     target_editor_.open();
+}
+
+void Application::open_mail_settings() {
+    if (s_.state.monitor.delivery_stopped())
+        return;
+    mail_settings_.open();
 }

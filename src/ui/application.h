@@ -18,6 +18,7 @@ class MessageBoxes;
 class EchoEngine;
 class NoticeSender;
 class CheckExecutor;
+class MailTransport;
 
 // The files, in the working directory unless a test says otherwise.
 struct WorkingFiles {
@@ -34,10 +35,11 @@ struct Services {
     MessageBoxes& boxes;
     EchoEngine& engine;
     NoticeSender& mail;
-    std::function<bool()> first_copy;  // the single-instance check
-    WorkingFiles files;                // conf.ini and kanshi.ini
-    EchoRightCheck echo_right = {};    // whether echo can be sent at all
-    CheckExecutor* executor = nullptr; // where sweeps and mail block; none: in the call
+    std::function<bool()> first_copy;   // the single-instance check
+    WorkingFiles files;                 // conf.ini and kanshi.ini
+    EchoRightCheck echo_right = {};     // whether echo can be sent at all
+    CheckExecutor* executor = nullptr;  // where sweeps and mail block; none: in the call
+    MailTransport* transport = nullptr; // for test mails; none: no テスト送信
 };
 
 class Application {
@@ -52,6 +54,9 @@ class Application {
     const Services& services() const { return s_; }
     SingleWindow& settings_window() { return settings_window_; }
     SingleWindow& target_editor() { return target_editor_; }
+    SingleWindow& mail_settings() { return mail_settings_; }
+    // メール送信設定: locked, like the other settings, while delivery is stopped.
+    void open_mail_settings();
     bool checking() const { return cycle_.checking(); }
 
     // The handlers of the main window's timer and commands.
@@ -65,5 +70,6 @@ class Application {
     std::unique_ptr<MainWindow> main_;
     SingleWindow settings_window_;
     SingleWindow target_editor_;
+    SingleWindow mail_settings_;
     MonitoringCycle cycle_;
 };
