@@ -15,6 +15,8 @@ CommandLine parse_command_line(const QStringList& arguments) {
                 c.dir = arguments[++i];
             if (c.dir.isEmpty())
                 c.error = QStringLiteral("--dir にはフォルダーを指定してください。");
+        } else if (a == QLatin1String("--test-mail")) {
+            c.test_mail = true;
         } else if (a == QLatin1String("--user-folder")) {
             c.user_folder = true;
         } else if (a.startsWith(QLatin1String("--minute-ms="))) {
@@ -32,15 +34,17 @@ CommandLine parse_command_line(const QStringList& arguments) {
 
 QString usage_text() {
     return QStringLiteral(
-        "Usage: pelmora [--headless] [--dir DIR | --user-folder]\n"
+        "Usage: pelmora [--headless | --test-mail] [--dir DIR | --user-folder]\n"
         "\n"
         "Watches the IPv4 devices listed in kanshi.ini with ICMP echo and mails the\n"
         "administrator named in conf.ini when they stop answering. Both files are read\n"
         "from the working directory.\n"
         "\n"
         "  --headless   monitor without windows: messages go to standard error;\n"
-        "               SIGUSR1 releases a delivery stop, SIGHUP re-reads conf.ini and\n"
-        "               kanshi.ini, SIGTERM or SIGINT ends the program\n"
+        "               SIGUSR1 releases a delivery stop, SIGHUP re-reads conf.ini,\n"
+        "               kanshi.ini and smtp.ini, SIGTERM or SIGINT ends the program\n"
+        "  --test-mail  send one test mail to the administrator with the saved\n"
+        "               conf.ini and smtp.ini, print the outcome and exit (0: sent)\n"
         "  --dir DIR    use conf.ini and kanshi.ini in DIR, made from the samples\n"
         "               when DIR holds neither\n"
         "  --user-folder  the same with $XDG_DATA_HOME/pelmora (~/.local/share/pelmora);\n"

@@ -10,6 +10,7 @@ struct CommandLine {
     bool headless = false;
     QString dir;              // --dir DIR: the folder that holds the two files
     bool user_folder = false; // --user-folder: the per-user folder (menu starts)
+    bool test_mail = false;   // --test-mail: send one test mail and end
     // Milliseconds in a monitoring "minute"; for tests that cannot wait.
     std::optional<int> minute_ms;
     QString error; // not empty: the options could not be understood

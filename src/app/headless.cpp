@@ -23,6 +23,7 @@
 #include "platform/single_instance.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "settings/conf_file.h"
+#include "settings/smtp_file.h"
 #include "targets/target_file.h"
 
 namespace {
@@ -49,20 +50,23 @@ bool catch_signals() {
     return true;
 }
 
-// SIGHUP: both files are read before anything is replaced, so a file that
+// SIGHUP: the files are read before anything is replaced, so a file that
 // fails leaves the values in use as they were.
 void reload(SharedState& state, MessageBoxes& boxes) {
     Settings settings = state.settings;
     TargetList targets = state.targets;
+    MailSecurity security = state.mail_security;
     try {
         load_settings(settings);
         load_target_list(targets);
+        load_mail_security(security);
     } catch (const FileError& e) {
         tell_on_stderr(e.text.simplified() + QStringLiteral(" 以前の設定のまま監視を続けます。"));
         return;
     }
     state.settings = settings;
     state.targets = targets;
+    state.mail_security = security;
     state.monitor.set_interval_in_use(settings.interval_minutes);
     state.monitor.set_announced_targets(targets.count);
     tell_on_stderr(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
@@ -96,7 +100,8 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
         },
         [](Settings& settings) { load_settings(settings); },
         [](TargetList& targets) { load_target_list(targets); },
-        [] { return hand_edit_warning_text(settings_file_name(), target_file_name()); }};
+        [] { return hand_edit_warning_text(settings_file_name(), target_file_name()); },
+        [](MailSecurity& security) { load_mail_security(security); }};
     if (!start_monitor(state, boxes, steps))
         return 1;
     if (!catch_signals()) {

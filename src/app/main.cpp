@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "app/stderr_lines.h"
+#include "app/test_mail_command.h"
 #include "app/work_folder.h"
 #include "core/app_title.h"
 #include "core/check_executor.h"
@@ -65,7 +66,7 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
                          return std::nullopt;
                      return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
                  },
-                 &executor});
+                 &executor, &transport});
     if (!app.start())
         return 1;
     state.events.announce(EventKind::Start, start_detail(QStringLiteral("windows"), state));
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
         }
         if (prepared.created_files)
             new_folder = QDir(folder).absolutePath();
+    }
+    if (options.test_mail) {
+        CurlMailTransport transport;
+        return run_test_mail(transport);
     }
     if (options.headless) {
         if (!new_folder.isEmpty())

@@ -40,8 +40,9 @@ void finish(const CheckPtr& check) {
 void send_notice(const CheckPtr& check, const QString& subject, const QString& body,
                  std::function<void()> then) {
     const Settings& s = check->settings;
-    auto notice = std::make_shared<Notice>(
-        Notice{s.admin_address, s.sender_address, s.smtp_server, s.sender_domain, subject, body});
+    auto notice = std::make_shared<Notice>(Notice{s.admin_address, s.sender_address, s.smtp_server,
+                                                  s.sender_domain, subject, body,
+                                                  check->state.mail_security});
     auto report = std::make_shared<DeliveryReport>();
     check->executor.run([check, notice, report] { *report = check->mail.send(*notice); },
                         [report, then = std::move(then)] {

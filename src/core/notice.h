@@ -5,13 +5,16 @@
 #include <QString>
 #include <functional>
 
+#include "core/mail_security.h"
+
 struct Notice {
     QString recipient;
     QString sender;
     QString server; // "host" or "host:port"
     QString ehlo_domain;
     QString subject;
-    QString body; // lines broken by CR
+    QString body;          // lines broken by CR
+    MailSecurity security; // as it stands when the notice is made
 };
 
 // What delivery has to tell the operator once a send is over; empty when

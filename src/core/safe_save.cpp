@@ -48,7 +48,8 @@ bool write_all(int fd, const char* p, size_t n) {
 
 } // namespace
 
-void save_file_safely(const QString& path, const QByteArray& data) {
+void save_file_safely(const QString& path, const QByteArray& data,
+                      std::optional<unsigned> fixed_mode) {
     const std::string target = QFile::encodeName(path).toStdString();
     const QString dir_q = QFileInfo(path).absolutePath();
     const std::string dir = QFile::encodeName(dir_q).toStdString();
@@ -77,6 +78,9 @@ void save_file_safely(const QString& path, const QByteArray& data) {
     } else if (look_error != ENOENT) {
         fail(path, look_error);
     }
+
+    if (fixed_mode)
+        mode = static_cast<mode_t>(*fixed_mode & 0777);
 
     std::string tmp = target + ".XXXXXX";
     int fd = ::mkstemp(tmp.data());

@@ -1,7 +1,9 @@
 #pragma once
-// Everything the monitor works on: the settings, the target list, the
-// monitoring state, what happens to it and what the checks found. One instance lives for the whole
-// run; the windows and the checks share it.
+// Everything the monitor works on: the settings, how notices reach the mail
+// server, the target list, the monitoring state, what happens to it and what
+// the checks found. One instance lives for the whole run; the windows and the
+// checks share it.
+#include "core/mail_security.h"
 #include "core/monitor_events.h"
 #include "core/monitor_state.h"
 #include "core/settings.h"
@@ -14,4 +16,5 @@ struct SharedState {
     MonitorState monitor;
     MonitorEvents events;
     TargetStatusTable status;
+    MailSecurity mail_security;
 };

@@ -34,6 +34,8 @@ bool start_monitor(SharedState& state, MessageBoxes& boxes, const StartupSteps& 
     }
     try {
         steps.load_settings(state.settings);
+        if (steps.load_mail_security)
+            steps.load_mail_security(state.mail_security);
         MonitorState& monitor = state.monitor;
         monitor.set_interval_in_use(state.settings.interval_minutes);
         monitor.set_elapsed_minutes(0);

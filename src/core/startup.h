@@ -9,6 +9,7 @@
 struct SharedState;
 struct Settings;
 struct TargetList;
+struct MailSecurity;
 class MessageBoxes;
 
 struct StartupSteps {
@@ -23,6 +24,8 @@ struct StartupSteps {
     // What the operator should know about hand-edited values the program
     // will follow as they are; empty when there is nothing to say.
     std::function<QString()> hand_edit_warnings;
+    // smtp.ini, read after conf.ini; none: the defaults stay.
+    std::function<void(MailSecurity&)> load_mail_security = {};
 };
 
 // Returns false when the program must end: a second copy, no right to send

@@ -4,8 +4,10 @@
 #include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
+#include "settings/smtp_file.h"
 #include "targets/target_file.h"
 #include "ui/history_window.h"
+#include "ui/mail_settings_window.h"
 #include "ui/settings_window.h"
 #include "ui/status_window.h"
 #include "ui/target_editor_window.h"
@@ -38,6 +40,10 @@ Application::Application(Services services)
         window->events = &s_.state.events;
         return window;
     };
+    mail_settings_.make = [this] {
+        return new MailSettingsWindow(s_.state, s_.boxes, s_.transport, s_.files.smtp);
+    };
+    menu_->set_mail_settings([this] { open_mail_settings(); });
 }
 
 Application::~Application() {
@@ -46,15 +52,18 @@ Application::~Application() {
     delete target_editor_.current();
     delete status_window_.current();
     delete history_window_.current();
+    delete mail_settings_.current();
 }
 
 bool Application::start() {
     const WorkingFiles files = s_.files;
     const StartupSteps steps{
-        s_.first_copy, s_.echo_right,
+        s_.first_copy,
+        s_.echo_right,
         [files](Settings& settings) { load_settings(settings, files.conf); },
         [files](TargetList& targets) { load_target_list(targets, files.targets); },
-        [files] { return hand_edit_warning_text(files.conf, files.targets); }};
+        [files] { return hand_edit_warning_text(files.conf, files.targets); },
+        [files](MailSecurity& security) { load_mail_security(security, files.smtp); }};
     // The minute count starts once start-up is done: its message boxes run
     // event loops of their own, and no minute may be handled before the files
     // are read.
@@ -94,4 +103,10 @@ void Application::open_editor_at(int index) {
         return; // an open editor may hold edits of the record it shows
     for (int step = 0; step < index && editor->shown_index() < index; ++step)
         editor->up_Click();
+}
+
+void Application::open_mail_settings() {
+    if (s_.state.monitor.delivery_stopped())
+        return;
+    mail_settings_.open();
 }

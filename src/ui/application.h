@@ -19,12 +19,14 @@ class MessageBoxes;
 class EchoEngine;
 class NoticeSender;
 class CheckExecutor;
+class MailTransport;
 
-// The two files, in the working directory unless a test says otherwise.
+// The files, in the working directory unless a test says otherwise.
 struct WorkingFiles {
     QString conf = QStringLiteral("conf.ini");
     QString targets = QStringLiteral("kanshi.ini");
     QString log = QStringLiteral("pelmora.log"); // read by 履歴; written by the program's log
+    QString smtp = QStringLiteral("smtp.ini");
 };
 
 // Whether the program may send ICMP echo; the operator's explanation when not.
@@ -35,10 +37,11 @@ struct Services {
     MessageBoxes& boxes;
     EchoEngine& engine;
     NoticeSender& mail;
-    std::function<bool()> first_copy;  // the single-instance check
-    WorkingFiles files;                // conf.ini and kanshi.ini
-    EchoRightCheck echo_right = {};    // whether echo can be sent at all
-    CheckExecutor* executor = nullptr; // where sweeps and mail block; none: in the call
+    std::function<bool()> first_copy;   // the single-instance check
+    WorkingFiles files;                 // conf.ini and kanshi.ini
+    EchoRightCheck echo_right = {};     // whether echo can be sent at all
+    CheckExecutor* executor = nullptr;  // where sweeps and mail block; none: in the call
+    MailTransport* transport = nullptr; // for test mails; none: no テスト送信
 };
 
 class Application {
@@ -53,6 +56,9 @@ class Application {
     const Services& services() const { return s_; }
     SingleWindow& settings_window() { return settings_window_; }
     SingleWindow& target_editor() { return target_editor_; }
+    SingleWindow& mail_settings() { return mail_settings_; }
+    // メール送信設定: locked, like the other settings, while delivery is stopped.
+    void open_mail_settings();
     bool checking() const { return cycle_.checking(); }
     MonitorMenu& menu() { return *menu_; }
     SingleWindow& status_window() { return status_window_; }
@@ -75,6 +81,7 @@ class Application {
     std::unique_ptr<MainWindow> main_;
     SingleWindow settings_window_;
     SingleWindow target_editor_;
+    SingleWindow mail_settings_;
     MonitoringCycle cycle_;
     SingleWindow status_window_;
     SingleWindow history_window_;

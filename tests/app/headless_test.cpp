@@ -206,3 +206,49 @@ TEST(Headless, EndsAtOnceWhileAMailServerHoldsTheNotice) {
     expect_sigterm_ends_it_within_two_seconds(run);
     EXPECT_EQ(smtp.sessions_opened(), 1); // checks never overlap
 }
+
+TEST(TestMail, SentWithTheSavedFilesAndExitCodesTellTheOutcome) {
+    SmtpTestServer smtp;
+    TempWorkDir dir;
+    dir.write("conf.ini", conf_bytes(5, 3, 64, 3, smtp.address().toLatin1()));
+    QString out;
+    EXPECT_EQ(exit_code_of({"--test-mail"}, dir, &out), 0) << out.toStdString();
+    ASSERT_EQ(mails(smtp).size(), 1u);
+    const Mail mail = mails(smtp).front();
+    EXPECT_EQ(mail.subject, QStringLiteral("Pelmora テスト送信"));
+    EXPECT_TRUE(mail.body.contains(smtp.address())) << mail.body.toStdString();
+    EXPECT_TRUE(mail.body.contains(QStringLiteral("暗号化：なし")));
+
+    // A login is named in the mail, its password never; this server offers
+    // no STARTTLS, so the password is not even sent.
+    const QByteArray smtp_ini = "0\r\n1\r\nnotices@example.jp\r\nsecret-word\r\n\r\n";
+    dir.write("smtp.ini", smtp_ini);
+    ASSERT_TRUE(QFile::setPermissions(dir.path("smtp.ini"), QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(exit_code_of({"--test-mail"}, dir, &out), 1);
+    EXPECT_TRUE(out.contains("STARTTLS")) << out.toStdString();
+    EXPECT_FALSE(out.contains("secret-word"));
+    EXPECT_EQ(smtp.auth_commands(), 0);
+
+    dir.write("conf.ini", conf_bytes(5, 3, 64, 3,
+                                     QByteArray("127.0.0.1:") +
+                                         QByteArray::number(SmtpTestServer::unused_port())));
+    dir.write("smtp.ini", "0\r\n1\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(exit_code_of({"--test-mail"}, dir, &out), 1);
+    EXPECT_TRUE(out.contains(QStringLiteral("ＳＭＴＰサーバーに接続できません")))
+        << out.toStdString();
+}
+
+TEST(TestMail, SmtpIniThatOthersCanReadEndsEveryModeNamingTheFix) {
+    TempWorkDir dir;
+    dir.write("conf.ini", conf_bytes());
+    dir.write("kanshi.ini", "127.0.0.1\r\nloopback\r\n 0 \r\n");
+    dir.write("smtp.ini", "1\r\n1\r\nuser\r\npassword\r\n\r\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.path("smtp.ini"), QFile::ReadOwner | QFile::WriteOwner |
+                                                                QFile::ReadGroup |
+                                                                QFile::ReadOther));
+    for (const QStringList& arguments : {QStringList{"--headless"}, QStringList{"--test-mail"}}) {
+        QString out;
+        EXPECT_EQ(exit_code_of(arguments, dir, &out), 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(out.contains("chmod 600 smtp.ini")) << out.toStdString();
+    }
+}

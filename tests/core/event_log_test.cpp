@@ -74,7 +74,7 @@ TEST(EventLog, EveryKindOfEventFromChecksNoticesStopsAndSaves) {
     ScriptedBoxes boxes;
     NoticeDelivery delivery(transport, boxes, &rig.state.events);
     delivery.send(
-        {QStringLiteral("admin@example.test"), {}, {}, {}, QStringLiteral("件名 X"), {}})();
+        {QStringLiteral("admin@example.test"), {}, {}, {}, QStringLiteral("件名 X"), {}, {}})();
     close_settings(settings_fields(rig.state.settings), rig.state.settings, boxes,
                    dir.path("conf.ini"), &rig.state.events);
     close_target_editor(rig.state.targets, rig.state.monitor, boxes, dir.path("kanshi.ini"),

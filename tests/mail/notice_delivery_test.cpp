@@ -14,7 +14,8 @@ const Notice kNotice{QStringLiteral("admin@example.jp"),
                      QStringLiteral("mail.example.jp"),
                      QStringLiteral("example.jp"),
                      QStringLiteral("Network障害連絡（1件障害）"),
-                     QStringLiteral("＜1件目＞ルーター１／03-1234-5678／山田\r")};
+                     QStringLiteral("＜1件目＞ルーター１／03-1234-5678／山田\r"),
+                     {}};
 
 struct ScriptedTransport : MailTransport {
     std::optional<DeliveryFailure> send(const Notice& notice) override {

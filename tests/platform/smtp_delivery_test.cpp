@@ -9,6 +9,7 @@
 #include "support/mime_decoding.h"
 #include "support/scripted_boxes.h"
 #include "support/smtp_test_server.h"
+#include "support/test_ca.h"
 
 using namespace std::chrono_literals;
 
@@ -27,9 +28,13 @@ class SmtpDeliveryTest : public ::testing::Test {
   protected:
     void send(const QString& server, const QString& to = kTo, const QString& from = kFrom,
               const QString& domain = kDomain, const QString& subject = kSubject,
-              const QString& body = kBody) {
-        if (const DeliveryReport report = sender.send({to, from, server, domain, subject, body}))
+              const QString& body = kBody, const MailSecurity& security = {}) {
+        if (const DeliveryReport report =
+                sender.send({to, from, server, domain, subject, body, security}))
             report();
+    }
+    void send_secure(const QString& server, const MailSecurity& security) {
+        send(server, kTo, kFrom, kDomain, kSubject, kBody, security);
     }
 
     CurlMailTransport curl{kTimeouts};
@@ -196,6 +201,94 @@ TEST_F(SmtpDeliveryTest, AnAddressThatWouldCarryCommandParametersNeverReachesThe
     EXPECT_EQ(server.messages().size(), 1u);
 }
 
+// Servers that want TLS and a login, with certificates from a CA of the test's.
+class SecureDeliveryTest : public SmtpDeliveryTest {
+  protected:
+    using Tls = SmtpTestServer::Secure::Tls;
+    SmtpTestServer::Secure server_with(Tls tls, const ServerCertificate& certificate) {
+        return {tls, certificate.cert, certificate.key, kUser, kPassword};
+    }
+    MailSecurity login(MailEncryption encryption, const QString& password = kPassword) {
+        return {encryption, true, kUser, password, ca.cert()};
+    }
+    QString box_text() const { return boxes.shown.empty() ? QString() : boxes.last().text; }
+
+    static inline const QString kUser = QStringLiteral("notices@example.jp");
+    static inline const QString kPassword = QStringLiteral("s3cret, \"quoted\"");
+    TestCa ca;
+    ServerCertificate loopback =
+        ca.issue(QStringLiteral("loopback"), QStringLiteral("IP:127.0.0.1"));
+};
+
+TEST_F(SecureDeliveryTest, LoginOverSmtpsAndOverStartTlsDeliversTheNotice) {
+    // STARTTLS required, SMTPS, and "none" with a user name, which must still
+    // start TLS before it logs in.
+    for (const auto& [tls, encryption] : {std::pair{Tls::Implicit, MailEncryption::Tls},
+                                          std::pair{Tls::StartTls, MailEncryption::StartTls},
+                                          std::pair{Tls::StartTls, MailEncryption::None}}) {
+        SmtpTestServer server(server_with(tls, loopback));
+        boxes.clear();
+        send_secure(server.address(), login(encryption));
+        EXPECT_EQ(box_text().toStdString(), "") << static_cast<int>(encryption);
+        const auto mails = server.messages();
+        ASSERT_EQ(mails.size(), 1u) << static_cast<int>(encryption);
+        EXPECT_TRUE(mails.front().tls);
+        EXPECT_GE(server.auth_commands(), 1);
+    }
+}
+
+TEST_F(SecureDeliveryTest, WrongPasswordShowsTheServers535) {
+    SmtpTestServer server(server_with(Tls::StartTls, loopback));
+    send_secure(server.address(), login(MailEncryption::StartTls, QStringLiteral("wrong")));
+    EXPECT_TRUE(box_text().startsWith(QStringLiteral("Code : 535\r\n\r\n")))
+        << box_text().toStdString();
+    EXPECT_TRUE(box_text().contains(QStringLiteral("AUTH")));
+    EXPECT_TRUE(server.messages().empty());
+}
+
+TEST_F(SecureDeliveryTest, CertificateFromAnUnknownCaOrForAnotherNameIsRefusedBeforeAnyLogin) {
+    TestCa stranger;
+    const ServerCertificate unknown =
+        stranger.issue(QStringLiteral("unknown"), QStringLiteral("IP:127.0.0.1"));
+    const ServerCertificate other_name =
+        ca.issue(QStringLiteral("other"), QStringLiteral("DNS:other.example"));
+    for (const Tls tls : {Tls::Implicit, Tls::StartTls}) {
+        const MailEncryption encryption =
+            tls == Tls::Implicit ? MailEncryption::Tls : MailEncryption::StartTls;
+        for (const auto& [certificate, reason] :
+             {std::pair{unknown, QStringLiteral("認証局（CA）が信頼されていません")},
+              std::pair{other_name, QStringLiteral("一致しません")}}) {
+            SmtpTestServer server(server_with(tls, certificate));
+            boxes.clear();
+            send_secure(server.address(), login(encryption));
+            EXPECT_TRUE(box_text().contains(reason)) << box_text().toStdString();
+            EXPECT_EQ(server.auth_commands(), 0);
+            EXPECT_TRUE(server.messages().empty());
+        }
+    }
+    // Without verification the same certificate is taken.
+    SmtpTestServer server(server_with(Tls::Implicit, unknown));
+    boxes.clear();
+    MailSecurity unverified = login(MailEncryption::Tls);
+    unverified.verify = false;
+    send_secure(server.address(), unverified);
+    EXPECT_EQ(box_text().toStdString(), "");
+    EXPECT_EQ(server.messages().size(), 1u);
+}
+
+TEST_F(SecureDeliveryTest, ServerWithoutStartTlsGetsNeitherLoginNorMail) {
+    // It offers AUTH in the clear, which is exactly what must not be taken.
+    SmtpTestServer server(SmtpTestServer::Secure{Tls::None, {}, {}, kUser, kPassword});
+    for (const MailEncryption encryption : {MailEncryption::StartTls, MailEncryption::None}) {
+        boxes.clear();
+        send_secure(server.address(), login(encryption));
+        EXPECT_TRUE(box_text().contains(QStringLiteral("STARTTLS"))) << box_text().toStdString();
+    }
+    EXPECT_TRUE(box_text().contains(QStringLiteral("パスワードは送りません")));
+    EXPECT_EQ(server.auth_commands(), 0);
+    EXPECT_EQ(server.mail_commands(), 0);
+}
+
 } // namespace
 
 // The time-outs: generous to a slow server, short where the outcome is known.
@@ -207,7 +300,7 @@ class SmtpTimeoutTest : public ::testing::Test {
         QElapsedTimer took;
         took.start();
         if (const DeliveryReport report =
-                delivery.send({kTo, kFrom, server.address(), kDomain, kSubject, kBody}))
+                delivery.send({kTo, kFrom, server.address(), kDomain, kSubject, kBody, {}}))
             report();
         return took.elapsed();
     }

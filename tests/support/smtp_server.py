@@ -2,6 +2,7 @@
 """A local SMTP server for Pelmora's tests, on 127.0.0.1 only.
 
     smtp_server.py --dir DIR [--mode MODE] [--reply-delay SECONDS]
+                   [--tls starttls|implicit --cert PEM --key PEM] [--auth USER:PASSWORD]
 
 Prints "PORT <n>" once it listens and runs until its standard input closes,
 so it never outlives the test that started it.
@@ -10,8 +11,14 @@ Every message received is stored in DIR as NNNN.eml (the DATA exactly as
 received, CR LF and all) next to NNNN.json (envelope sender, recipients and
 the EHLO name); the .json file appears last, so a reader that sees it also
 sees the whole message. DIR/sessions.log gets one "open" line when a client
-session starts, "mail" for every MAIL command, "quit" when the client says
-QUIT, and "closed" when it ends.
+session starts, "mail" for every MAIL command, "auth" for every AUTH command,
+"quit" when the client says QUIT, and "closed" when it ends.
+
+--tls with --cert and --key presents that certificate, by STARTTLS (offered
+and required) or from the first byte. --auth offers AUTH (PLAIN, LOGIN),
+accepts only that pair and refuses mail without it; over TLS only when --tls
+is given, so that without it the server tempts a client to log in in the
+clear.
 
 Modes:
   normal     accepts everything
@@ -33,9 +40,10 @@ import ssl
 import subprocess
 import sys
 import threading
+import warnings
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult
 
 HOST = "127.0.0.1"
 REJECT_TEXT = "5.1.1 No such user here"
@@ -71,9 +79,10 @@ class Store:
 
 
 class Handler:
-    def __init__(self, store, reject_recipients):
+    def __init__(self, store, reject_recipients, implicit_tls=False):
         self.store = store
         self.reject_recipients = reject_recipients
+        self.implicit_tls = implicit_tls
 
     # A session counts from its first greeting: the controller's own start-up
     # probe connects without ever sending a command.
@@ -105,7 +114,8 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        self.store.save(envelope, session.host_name, session.ssl is not None)
+        self.store.save(envelope, session.host_name,
+                        self.implicit_tls or session.ssl is not None)
         return "250 Message accepted for delivery"
 
 
@@ -113,6 +123,10 @@ class LoggingSMTP(SMTP):
     def __init__(self, store, *args, **kwargs):
         super().__init__(*args, **kwargs)
         self.store = store
+
+    async def smtp_AUTH(self, arg):
+        self.store.log_session("auth")
+        return await super().smtp_AUTH(arg)
 
     def connection_lost(self, error):
         greeted = self.session is not None and self.session.host_name
@@ -147,9 +161,33 @@ def self_signed_context(directory):
     return context
 
 
-def start_aiosmtpd(store, mode):
-    handler = Handler(store, reject_recipients=(mode == "reject550"))
-    tls = {}
+def secure_options(args):
+    options = {}
+    if args.tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        if args.tls == "starttls":
+            options.update(tls_context=context, require_starttls=True)
+        else:
+            options.update(ssl_context=context)
+    if args.auth:
+        user, password = args.auth.split(":", 1)
+
+        def authenticator(server, session, envelope, mechanism, auth_data):
+            return AuthResult(success=(auth_data.login == user.encode()
+                                       and auth_data.password == password.encode()),
+                              handled=False)
+
+        # aiosmtpd counts only STARTTLS as TLS; SMTPS is TLS from the start.
+        options.update(authenticator=authenticator, auth_required=True,
+                       auth_require_tls=(args.tls == "starttls"))
+    return options
+
+
+def start_aiosmtpd(store, mode, options=None):
+    tls = dict(options or {})
+    handler = Handler(store, reject_recipients=(mode == "reject550"),
+                      implicit_tls="ssl_context" in tls)
     if mode == "starttls":
         tls = {"tls_context": self_signed_context(store.directory), "require_starttls": True}
     # The controller needs a fixed port; another process may take the one we
@@ -258,17 +296,22 @@ def serve_scripted(store, conn, mode, delay):
 
 
 def main():
+    warnings.simplefilter("ignore")  # aiosmtpd's advice on AUTH without TLS is the point here
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--mode", default="normal",
                         choices=["normal", "reject550", "greet554", "silent", "starttls",
                                  "slow", "mute-data", "mute-quit"])
     parser.add_argument("--reply-delay", type=float, default=0)
+    parser.add_argument("--tls", choices=["starttls", "implicit"])
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--auth")
     args = parser.parse_args()
 
     store = Store(args.dir)
     if args.mode in ("normal", "reject550", "starttls"):
-        port, stop = start_aiosmtpd(store, args.mode)
+        port, stop = start_aiosmtpd(store, args.mode, secure_options(args))
     else:
         port, stop = start_raw(store, args.mode, args.reply_delay)
 

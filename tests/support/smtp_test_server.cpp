@@ -54,15 +54,32 @@ int count_lines(const QByteArray& text, const QByteArray& line) {
 } // namespace
 
 SmtpTestServer::SmtpTestServer(Mode mode, std::chrono::milliseconds reply_delay) {
+    start({QStringLiteral("--mode"), mode_argument(mode), QStringLiteral("--reply-delay"),
+           QString::number(static_cast<double>(reply_delay.count()) / 1000.0)});
+}
+
+SmtpTestServer::SmtpTestServer(const Secure& secure) {
+    QStringList arguments;
+    if (secure.tls != Secure::Tls::None)
+        arguments << QStringLiteral("--tls")
+                  << (secure.tls == Secure::Tls::StartTls ? QStringLiteral("starttls")
+                                                          : QStringLiteral("implicit"))
+                  << QStringLiteral("--cert") << secure.cert << QStringLiteral("--key")
+                  << secure.key;
+    if (!secure.user.isEmpty())
+        arguments << QStringLiteral("--auth") << secure.user + QLatin1Char(':') + secure.password;
+    start(arguments);
+}
+
+void SmtpTestServer::start(const QStringList& arguments) {
     if (!dir_.isValid())
         throw std::runtime_error("smtp test server: no temporary directory");
     // Its own output goes to the test's, where a failure can be read.
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("/usr/bin/python3"),
-                   {QStringLiteral(PELMORA_TEST_SUPPORT_DIR "/smtp_server.py"),
-                    QStringLiteral("--dir"), dir_.path(), QStringLiteral("--mode"),
-                    mode_argument(mode), QStringLiteral("--reply-delay"),
-                    QString::number(static_cast<double>(reply_delay.count()) / 1000.0)});
+                   QStringList{QStringLiteral(PELMORA_TEST_SUPPORT_DIR "/smtp_server.py"),
+                               QStringLiteral("--dir"), dir_.path()} +
+                       arguments);
     if (!process_.waitForStarted(10000))
         throw std::runtime_error("smtp test server: /usr/bin/python3 did not start");
 
@@ -125,6 +142,10 @@ int SmtpTestServer::sessions_closed() const {
 
 int SmtpTestServer::mail_commands() const {
     return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "mail");
+}
+
+int SmtpTestServer::auth_commands() const {
+    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "auth");
 }
 
 int SmtpTestServer::sessions_quit() const {

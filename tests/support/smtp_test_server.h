@@ -34,8 +34,19 @@ class SmtpTestServer {
         MuteAfterQuit,   // takes the message, never answers QUIT
     };
 
+    // A server that accepts everything, behind TLS with a certificate of
+    // the test's and/or a login.
+    struct Secure {
+        enum class Tls { None, StartTls, Implicit } tls = Tls::None;
+        QString cert, key; // PEM files the server presents
+        // AUTH offered (over TLS when there is TLS) and required for mail;
+        // empty: no AUTH.
+        QString user, password;
+    };
+
     explicit SmtpTestServer(Mode mode = Mode::Normal,
                             std::chrono::milliseconds reply_delay = std::chrono::milliseconds(0));
+    explicit SmtpTestServer(const Secure& secure);
     ~SmtpTestServer();
     SmtpTestServer(const SmtpTestServer&) = delete;
     SmtpTestServer& operator=(const SmtpTestServer&) = delete;
@@ -50,6 +61,7 @@ class SmtpTestServer {
     int sessions_closed() const;
     int sessions_quit() const; // sessions the client ended with QUIT (Normal, RejectRecipient)
     int mail_commands() const; // MAIL commands received, whatever their answer
+    int auth_commands() const; // AUTH commands received, whatever their answer
     // Waits until every session that was opened has ended.
     bool
     wait_until_sessions_closed(std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
@@ -58,6 +70,8 @@ class SmtpTestServer {
     static quint16 unused_port();
 
   private:
+    void start(const QStringList& arguments);
+
     QTemporaryDir dir_;
     QProcess process_;
     quint16 port_ = 0;

@@ -11,9 +11,10 @@
 #include "ui/application.h"
 
 struct AppFixture {
-    // kanshi: the bytes of kanshi.ini; conf: those of conf.ini.
+    // kanshi: the bytes of kanshi.ini; conf: those of conf.ini; smtp: those
+    // of smtp.ini (mode 0600), none when empty.
     explicit AppFixture(const QByteArray& kanshi = three_targets(),
-                        const QByteArray& conf = conf_bytes());
+                        const QByteArray& conf = conf_bytes(), const QByteArray& smtp = {});
 
     static QByteArray three_targets(); // 10.0.0.1..3, descriptions A／1／a .. C／3／c, flags 0
 

@@ -41,7 +41,7 @@ TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
     EXPECT_EQ(items, (QStringList{"監視状況(&M)… F2", "履歴(&H)… F3", "メール送信設定(&P)… F4",
                                   "今すぐ監視(&C) F5"}));
     EXPECT_EQ(fx.main().contextMenuPolicy(), Qt::CustomContextMenu);
-    EXPECT_FALSE(menu.mail_settings_action->isEnabled());
+    EXPECT_TRUE(menu.mail_settings_action->isEnabled()); // the application plugs its window in
     int opened = 0;
     menu.set_mail_settings([&] { ++opened; });
     press(fx.main(), Qt::Key_F4);

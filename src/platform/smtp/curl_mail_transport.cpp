@@ -46,8 +46,11 @@ std::optional<DeliveryFailure> CurlMailTransport::send(const Notice& notice) {
     const QString domain = strip_blanks(notice.ehlo_domain);
     const QString from = strip_blanks(notice.sender);
     const QString to = strip_blanks(notice.recipient);
-    for (const auto& [text, name] : {std::pair{server_setting, QStringLiteral("SMTPサーバー名")},
-                                     std::pair{domain, QStringLiteral("送信元ドメイン")}}) {
+    for (const auto& [text, name] :
+         {std::pair{server_setting, QStringLiteral("SMTPサーバー名")},
+          std::pair{domain, QStringLiteral("送信元ドメイン")},
+          std::pair{notice.security.user, QStringLiteral("ユーザー名")},
+          std::pair{notice.security.password, QStringLiteral("パスワード")}}) {
         if (auto failure = refuse_control_characters(text, name))
             return failure;
     }
@@ -65,7 +68,7 @@ std::optional<DeliveryFailure> CurlMailTransport::send(const Notice& notice) {
 
     // Destroying the session says QUIT and closes the connection.
     CurlSmtpSession session(timeouts_);
-    if (auto failure = session.open(*server, domain))
+    if (auto failure = session.open(*server, domain, notice.security))
         return failure;
     const OutgoingMail mail{from, to, notice.subject, notice.body, QDateTime::currentDateTime()};
     return session.send(from, to, compose_internet_message(mail));

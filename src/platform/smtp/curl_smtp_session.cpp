@@ -1,5 +1,6 @@
 #include "platform/smtp/curl_smtp_session.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 
@@ -7,6 +8,32 @@ namespace {
 
 long as_curl_ms(std::chrono::milliseconds ms) {
     return static_cast<long>(std::max<std::chrono::milliseconds::rep>(ms.count(), 1));
+}
+
+// Where libcurl finds the system's CA certificates, one per hashed name.
+constexpr const char* kSystemCaDirectory = "/etc/ssl/certs";
+
+// Why TLS failed, in the operator's words; nothing when it was not TLS.
+std::optional<QString> tls_reason(CURLcode result, const QString& detail,
+                                  const MailSecurity& security) {
+    switch (result) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+        if (detail.contains(QLatin1String("match"), Qt::CaseInsensitive))
+            return QStringLiteral(
+                "TLS: サーバーの証明書がサーバー名（またはIPアドレス）と一致しません。");
+        return QStringLiteral("TLS: サーバーの証明書を発行した認証局（CA）が信頼されていません。");
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("TLS: ハンドシェイクに失敗しました。");
+    case CURLE_SSL_CACERT_BADFILE:
+        return QStringLiteral("TLS: CA ファイルを読み込めません: ") + security.ca_file;
+    case CURLE_USE_SSL_FAILED:
+        if (security.encryption == MailEncryption::None)
+            return QStringLiteral("STARTTLS: サーバーが STARTTLS に対応していません。ユーザー名が"
+                                  "設定されているため、暗号化なしでパスワードは送りません。");
+        return QStringLiteral("STARTTLS: サーバーが STARTTLS に対応していません。");
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -20,7 +47,7 @@ CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
         return;
     }
     curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_text_);
-    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp");
+    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     // The program takes no settings from the environment: a proxy variable
     // must not reroute the notices.
     curl_easy_setopt(curl_, CURLOPT_PROXY, "");
@@ -67,19 +94,45 @@ void CurlSmtpSession::set_reply_timeout(std::chrono::milliseconds limit) {
                      static_cast<long>(std::max<std::chrono::seconds::rep>(seconds, 1)));
 }
 
+void CurlSmtpSession::secure(const MailSecurity& security) {
+    security_ = security;
+    const bool login = !security.user.isEmpty();
+    // A password goes out over TLS or not at all: with a user name even
+    // "no encryption" requires STARTTLS, and libcurl says AUTH only after it.
+    const bool tls_required = security.encryption != MailEncryption::None || login;
+    curl_easy_setopt(curl_, CURLOPT_USE_SSL,
+                     static_cast<long>(tls_required ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    const bool verify = security.verify && security.encryption != MailEncryption::None;
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
+    if (!security.ca_file.isEmpty()) {
+        // The file is trusted besides the system store, not instead of it.
+        curl_easy_setopt(curl_, CURLOPT_CAINFO, QFile::encodeName(security.ca_file).constData());
+        curl_easy_setopt(curl_, CURLOPT_CAPATH, kSystemCaDirectory);
+    }
+    if (login) {
+        curl_easy_setopt(curl_, CURLOPT_USERNAME, security.user.toUtf8().constData());
+        curl_easy_setopt(curl_, CURLOPT_PASSWORD, security.password.toUtf8().constData());
+    }
+}
+
 std::optional<DeliveryFailure> CurlSmtpSession::open(const SmtpServerAddress& server,
-                                                     const QString& ehlo_domain) {
+                                                     const QString& ehlo_domain,
+                                                     const MailSecurity& security) {
     if (!curl_)
         return DeliveryFailure{DeliveryStage::Start, CURLE_FAILED_INIT,
                                QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
     deadline_ = std::chrono::steady_clock::now() + timeouts_.session;
     stage_ = DeliveryStage::Connect;
+    secure(security);
 
     // libcurl takes the EHLO name from the URL's path, percent-decoded.
     const QByteArray domain = ehlo_domain.toUtf8();
     char* escaped = curl_easy_escape(curl_, domain.constData(), static_cast<int>(domain.size()));
-    const QByteArray url =
-        server.url_authority().toUtf8() + "/" + QByteArray(escaped ? escaped : "");
+    QByteArray authority = server.url_authority().toUtf8();
+    if (security.encryption == MailEncryption::Tls)
+        authority.replace(0, 4, "smtps"); // "smtp://" → "smtps://"
+    const QByteArray url = authority + "/" + QByteArray(escaped ? escaped : "");
     curl_free(escaped);
     curl_easy_setopt(curl_, CURLOPT_URL, url.constData());
 
@@ -158,11 +211,17 @@ CURLcode CurlSmtpSession::perform_within_deadline() {
 
 DeliveryFailure CurlSmtpSession::failure(CURLcode result, bool opening) const {
     // The server's own refusal says most: its code and words.
-    if (refusal_)
+    if (refusal_) {
+        if (in_auth_)
+            return {stage_, refusal_->code,
+                    QStringLiteral("SMTP 認証（AUTH）が拒否されました。\r\n") + refusal_->text};
         return {stage_, refusal_->code, refusal_->text};
+    }
     QString text = QString::fromUtf8(error_text_);
     if (text.isEmpty())
         text = QString::fromUtf8(curl_easy_strerror(result));
+    if (const std::optional<QString> reason = tls_reason(result, text, security_))
+        return {stage_, static_cast<int>(result), *reason + QStringLiteral("\r\n") + text};
     const bool unreachable = result == CURLE_COULDNT_RESOLVE_HOST ||
                              result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT;
     if (opening && unreachable)
@@ -219,6 +278,13 @@ int CurlSmtpSession::on_debug(CURL*, curl_infotype type, char* data, size_t size
         return 0;
     auto* self = static_cast<CurlSmtpSession*>(self_ptr);
     const QByteArray command = QByteArray(data, static_cast<qsizetype>(size)).toUpper();
+    // AUTH may go on over several lines (user, password) that name no command.
+    if (command.startsWith("AUTH"))
+        self->in_auth_ = true;
+    else if (command.startsWith("EHLO") || command.startsWith("HELO") ||
+             command.startsWith("STARTTLS") || command.startsWith("NOOP") ||
+             command.startsWith("MAIL"))
+        self->in_auth_ = false;
     if (command.startsWith("EHLO") || command.startsWith("HELO") ||
         command.startsWith("STARTTLS") || command.startsWith("AUTH") || command.startsWith("NOOP"))
         self->stage_ = DeliveryStage::Session;

@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 #include <optional>
 
+#include "core/mail_security.h"
 #include "mail/mail_transport.h"
 #include "platform/smtp/smtp_server_address.h"
 
@@ -29,10 +30,11 @@ class CurlSmtpSession {
     CurlSmtpSession(const CurlSmtpSession&) = delete;
     CurlSmtpSession& operator=(const CurlSmtpSession&) = delete;
 
-    // Connects, reads the greeting, says EHLO ehlo_domain and STARTTLS when
-    // the server offers it.
-    std::optional<DeliveryFailure> open(const SmtpServerAddress& server,
-                                        const QString& ehlo_domain);
+    // Connects (in TLS from the first byte for SMTPS), reads the greeting,
+    // says EHLO ehlo_domain, STARTTLS as security asks and AUTH when it names
+    // a user. A user's credentials never go out before TLS is up.
+    std::optional<DeliveryFailure> open(const SmtpServerAddress& server, const QString& ehlo_domain,
+                                        const MailSecurity& security = {});
     // MAIL FROM, RCPT TO and DATA on the open connection; message is the
     // whole Internet message, lines ended by CR LF.
     std::optional<DeliveryFailure> send(const QString& from, const QString& to,
@@ -48,7 +50,10 @@ class CurlSmtpSession {
     void set_reply_timeout(std::chrono::milliseconds limit);
     DeliveryFailure failure(CURLcode result, bool opening) const;
 
+    void secure(const MailSecurity& security);
+
     SmtpTimeouts timeouts_;
+    MailSecurity security_;
     CURLM* multi_; // owns the connection, so that QUIT is said on our terms
     CURL* curl_;
     char error_text_[CURL_ERROR_SIZE] = {};
@@ -63,6 +68,7 @@ class CurlSmtpSession {
     std::optional<DeliveryFailure> refusal_;
     // The stage of the last command sent, which a failure is put down to.
     DeliveryStage stage_ = DeliveryStage::Connect;
+    bool in_auth_ = false; // the last command sent was AUTH
 
     QByteArray upload_;
     qsizetype upload_sent_ = 0;

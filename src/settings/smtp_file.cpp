@@ -1,0 +1,52 @@
+#include "settings/smtp_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "core/line_file.h"
+#include "core/mail_security.h"
+#include "core/safe_save.h"
+
+void load_mail_security(MailSecurity& security, const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT) {
+        security = MailSecurity{};
+        return;
+    }
+    const QByteArray bytes = read_whole_file(path);
+    if ((st.st_mode & 0044) != 0)
+        throw FileError(QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み取れます。\n"
+                                       "所有者だけが読めるようにしてから起動してください:\n"
+                                       "    chmod 600 %2")
+                            .arg(name, path));
+    FieldScanner in(bytes, name);
+    MailSecurity read;
+    const int encryption_line = in.line();
+    const int16 encryption = in.read_number();
+    if (encryption < 0 || encryption > 2)
+        in.fail(QStringLiteral("暗号化は 0（なし）、1（STARTTLS）、2（SSL/TLS）のどれかです。"),
+                encryption_line);
+    read.encryption = static_cast<MailEncryption>(encryption);
+    const int verify_line = in.line();
+    const int16 verify = in.read_number();
+    if (verify != 0 && verify != 1)
+        in.fail(QStringLiteral("証明書の検証は 1（する）か 0（しない）です。"), verify_line);
+    read.verify = verify == 1;
+    read.user = in.read_text();
+    read.password = in.read_text();
+    read.ca_file = in.read_text();
+    security = read;
+}
+
+void save_mail_security(const MailSecurity& security, const QString& path) {
+    LineWriter out;
+    out.number(static_cast<int16>(security.encryption));
+    out.number(security.verify ? 1 : 0);
+    out.text(security.user);
+    out.text(security.password);
+    out.text(security.ca_file);
+    save_file_safely(path, out.bytes(QFileInfo(path).fileName()), 0600);
+}
