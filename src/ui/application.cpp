@@ -41,7 +41,7 @@ Application::Application(Services services)
         return window;
     };
     mail_settings_.make = [this] {
-        return new MailSettingsWindow(s_.state, s_.boxes, s_.transport, s_.files.smtp);
+        return new MailSettingsWindow(s_.state, s_.boxes, s_.transport, s_.files.smtp, s_.executor);
     };
     menu_->set_mail_settings([this] { open_mail_settings(); });
 }

@@ -1,15 +1,17 @@
 #include "ui/mail_settings_window.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "core/app_title.h"
+#include "core/check_executor.h"
 #include "core/file_error.h"
 #include "core/message_box.h"
 #include "core/shared_state.h"
@@ -17,8 +19,10 @@
 #include "settings/smtp_file.h"
 
 MailSettingsWindow::MailSettingsWindow(SharedState& state, MessageBoxes& boxes,
-                                       MailTransport* transport, QString smtp_path)
-    : state_(state), boxes_(boxes), transport_(transport), smtp_path_(std::move(smtp_path)) {
+                                       MailTransport* transport, QString smtp_path,
+                                       CheckExecutor* executor)
+    : state_(state), boxes_(boxes), transport_(transport), executor_(executor),
+      smtp_path_(std::move(smtp_path)) {
     setObjectName(QStringLiteral("mail_settings"));
     setWindowTitle(QStringLiteral("メール送信設定"));
 
@@ -104,15 +108,26 @@ void MailSettingsWindow::choose_ca_file() {
 void MailSettingsWindow::send_test_mail() {
     if (!transport_)
         return;
-    const Notice mail = test_mail(state_.settings, values(), QDateTime::currentDateTime());
-    // One send, bounded by the mail time-outs; the window waits for it.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::optional<DeliveryFailure> failure = transport_->send(mail);
-    QApplication::restoreOverrideCursor();
-    if (failure)
-        boxes_.ok(test_mail_failed_text(*failure), app_title(), BoxIcon::Critical);
-    else
-        boxes_.ok(test_mail_sent_text(mail), app_title(), BoxIcon::Information);
+    auto mail = std::make_shared<Notice>(
+        test_mail(state_.settings, values(), QDateTime::currentDateTime()));
+    auto failure = std::make_shared<std::optional<DeliveryFailure>>();
+    // A slow server may take the mail time-outs; the window and the checks
+    // must not wait for it, only the button does.
+    test_send->setEnabled(false);
+    MailTransport* transport = transport_;
+    InlineExecutor in_the_call;
+    CheckExecutor& executor = executor_ ? *executor_ : in_the_call;
+    executor.run(
+        [transport, mail, failure] { *failure = transport->send(*mail); },
+        [window = QPointer<MailSettingsWindow>(this), mail, failure] {
+            if (!window)
+                return; // closed meanwhile: nobody is waiting for the answer
+            window->test_send->setEnabled(true);
+            if (*failure)
+                window->boxes_.ok(test_mail_failed_text(**failure), app_title(), BoxIcon::Critical);
+            else
+                window->boxes_.ok(test_mail_sent_text(*mail), app_title(), BoxIcon::Information);
+        });
 }
 
 void MailSettingsWindow::save_and_close() {

@@ -13,13 +13,16 @@
 struct SharedState;
 class MessageBoxes;
 class MailTransport;
+class CheckExecutor;
 
 class MailSettingsWindow : public QWidget {
     Q_OBJECT
   public:
-    // transport: where テスト送信 sends; none: the button is off.
+    // transport: where テスト送信 sends; none: the button is off. executor:
+    // where the send blocks, so that the windows and the checks go on
+    // meanwhile; none: in the call.
     MailSettingsWindow(SharedState& state, MessageBoxes& boxes, MailTransport* transport,
-                       QString smtp_path);
+                       QString smtp_path, CheckExecutor* executor = nullptr);
 
     MailSecurity values() const; // as they stand in the window
     void send_test_mail();
@@ -43,5 +46,6 @@ class MailSettingsWindow : public QWidget {
     SharedState& state_;
     MessageBoxes& boxes_;
     MailTransport* transport_;
+    CheckExecutor* executor_;
     QString smtp_path_;
 };

@@ -1,11 +1,14 @@
 // The メール送信設定 window: opened with F4 from the main window, saved with OK
 // into smtp.ini byte for byte, discarded with キャンセル.
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "app_fixture.h"
+#include "core/check_executor.h"
 #include "mail/mail_transport.h"
 #include "ui/mail_settings_window.h"
 
@@ -104,4 +107,24 @@ TEST(MailSettingsWindow, TestSendUsesTheValuesAsTheyStandWithoutSavingThem) {
     w.test_send->click();
     EXPECT_TRUE(fx.boxes.last().text.contains(QStringLiteral("Code : 535")))
         << fx.boxes.last().text.toStdString();
+}
+
+TEST(MailSettingsWindow, ASlowTestSendHoldsOnlyItsButton) {
+    struct Slow : MailTransport {
+        std::optional<DeliveryFailure> send(const Notice&) override {
+            QThread::msleep(800);
+            return std::nullopt;
+        }
+    } transport;
+    AppFixture fx;
+    ASSERT_TRUE(fx.started);
+    ThreadedExecutor executor;
+    MailSettingsWindow w(fx.state, fx.boxes, &transport, fx.dir.path("smtp.ini"), &executor);
+    QElapsedTimer took;
+    took.start();
+    w.test_send->click();
+    EXPECT_LT(took.elapsed(), 200); // the window is back at once
+    EXPECT_FALSE(w.test_send->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(w.test_send->isEnabled(), 5000);
+    EXPECT_TRUE(fx.boxes.last().text.contains(QStringLiteral("送信しました")));
 }
