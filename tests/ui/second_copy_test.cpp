@@ -39,7 +39,10 @@ class Xvfb {
   public:
     Xvfb() {
         server_.setProgram("Xvfb");
-        server_.setArguments({"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+        // -noreset: when its last client goes (the copy killed below), the
+        // server would reset and refuse the next copy's connection meanwhile.
+        server_.setArguments(
+            {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"});
         server_.start();
         if (!server_.waitForStarted(3000) || !server_.waitForReadyRead(5000))
             return;
@@ -200,7 +203,10 @@ TEST(SecondCopy, ShowsTheBoxAndEndsWhileTheFirstRunsOn) {
     auto third = start_copy(dir, runtime.root(), x.display(), uid);
     const QString third_window = x.window_of(third->processId());
     EXPECT_EQ(x.size_of(third_window), main_size)
-        << "a new start after a crash shows the main window";
+        << "a new start after a crash shows the main window; it "
+        << (third->waitForFinished(100) ? "ended with " + std::to_string(third->exitCode())
+                                        : std::string("runs"))
+        << ", saying: " << third->readAllStandardError().toStdString();
     third->kill();
     third->waitForFinished();
     if (is_root())
