@@ -4,7 +4,7 @@
 
 #include "core/app_title.h"
 #include "core/message_box.h"
-#include "core/typed_input.h"
+#include "settings/typed_input.h"
 
 namespace {
 

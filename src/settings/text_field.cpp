@@ -1,10 +1,10 @@
 #include "settings/text_field.h"
 
-#include "core/added_text.h"
+#include "settings/added_text.h"
 #include "core/app_title.h"
 #include "core/cp932.h"
 #include "core/message_box.h"
-#include "core/typed_input.h"
+#include "settings/typed_input.h"
 #include "settings/conf_file.h"
 
 void TextFieldGuard::put(const QString& text) {

@@ -5,7 +5,7 @@
 #include <QPalette>
 
 #include "core/app_title.h"
-#include "core/display_texts.h"
+#include "ui/display_texts.h"
 #include "core/shared_state.h"
 #include "ui/controls.h"
 #include "ui/program_end.h"

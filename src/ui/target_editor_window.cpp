@@ -3,11 +3,11 @@
 #include <QCloseEvent>
 #include <QTimer>
 
-#include "core/added_text.h"
+#include "settings/added_text.h"
 #include "core/app_title.h"
 #include "core/cp932.h"
 #include "core/message_box.h"
-#include "core/typed_input.h"
+#include "settings/typed_input.h"
 #include "targets/editor_close.h"
 #include "targets/octet_check.h"
 #include "targets/target_file.h"

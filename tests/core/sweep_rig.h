@@ -7,7 +7,7 @@
 #include <set>
 
 #include "core/check_sweep.h"
-#include "core/display_texts.h"
+#include "ui/display_texts.h"
 #include "core/shared_state.h"
 #include "support/fakes.h"
 

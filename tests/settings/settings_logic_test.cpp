@@ -2,8 +2,8 @@
 // refusal of texts the settings file cannot hold.
 #include <gtest/gtest.h>
 
-#include "core/added_text.h"
-#include "core/typed_input.h"
+#include "settings/added_text.h"
+#include "settings/typed_input.h"
 #include "settings/number_field.h"
 #include "settings/text_field.h"
 

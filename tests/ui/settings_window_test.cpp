@@ -8,7 +8,7 @@
 
 #include "core/app_title.h"
 #include "core/cp932.h"
-#include "core/typed_input.h"
+#include "settings/typed_input.h"
 #include "settings/conf_file.h"
 #include "settings_window_helpers.h"
 #include "typing.h"

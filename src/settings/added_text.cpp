@@ -1,4 +1,4 @@
-#include "core/added_text.h"
+#include "settings/added_text.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "core/typed_input.h"
+#include "settings/typed_input.h"
 
 #include <cmath>
 
