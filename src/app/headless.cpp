@@ -13,8 +13,6 @@
 #include "core/app_title.h"
 #include "core/check_executor.h"
 #include "core/delivery_stop.h"
-#include "core/file_error.h"
-#include "core/hand_edit_warnings.h"
 #include "core/monitoring_cycle.h"
 #include "core/shared_state.h"
 #include "core/startup.h"
@@ -56,12 +54,12 @@ void reload(SharedState& state, MessageBoxes& boxes) {
     Settings settings = state.settings;
     TargetList targets = state.targets;
     MailSecurity security = state.mail_security;
-    try {
-        load_settings(settings);
-        load_target_list(targets);
-        load_mail_security(security);
-    } catch (const FileError& e) {
-        tell_on_stderr(e.text.simplified() + QStringLiteral(" 以前の設定のまま監視を続けます。"));
+    const FileRead conf = load_settings(settings);
+    const FileRead kanshi = conf.ok() ? load_target_list(targets) : conf;
+    const FileRead smtp = kanshi.ok() ? load_mail_security(security) : kanshi;
+    if (!smtp.ok()) {
+        tell_on_stderr(smtp.failure().text.simplified() +
+                       QStringLiteral(" 以前の設定のまま監視を続けます。"));
         return;
     }
     state.settings = settings;
@@ -72,7 +70,7 @@ void reload(SharedState& state, MessageBoxes& boxes) {
     tell_on_stderr(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
                        .arg(targets.count)
                        .arg(settings.interval_minutes));
-    const QString warnings = hand_edit_warning_text(settings_file_name(), target_file_name());
+    const QString warnings = hand_edit_warning_box_text(conf.warnings() + kanshi.warnings());
     if (!warnings.isEmpty())
         boxes.inform({warnings, app_title(), BoxIcon::Warning},
                      MessageBoxes::Kind::HandEditWarnings);
@@ -98,10 +96,10 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
                 return std::nullopt;
             return echo_right_message(echo_right_error, QCoreApplication::applicationFilePath());
         },
-        [](Settings& settings) { load_settings(settings); },
-        [](TargetList& targets) { load_target_list(targets); },
-        [] { return hand_edit_warning_text(settings_file_name(), target_file_name()); },
-        [](MailSecurity& security) { load_mail_security(security); }};
+        [](Settings& settings) { return load_settings(settings); },
+        [](TargetList& targets) { return load_target_list(targets); },
+        [](MailSecurity& security) { return load_mail_security(security); },
+    };
     if (!start_monitor(state, boxes, steps))
         return 1;
     if (!catch_signals()) {

@@ -13,11 +13,10 @@
 int run_test_mail(MailTransport& transport) {
     Settings settings;
     MailSecurity security;
-    try {
-        load_settings(settings);
-        load_mail_security(security);
-    } catch (const FileError& e) {
-        tell_on_stderr(e.text.simplified());
+    const FileRead conf = load_settings(settings);
+    const FileRead smtp = conf.ok() ? load_mail_security(security) : conf;
+    if (!smtp.ok()) {
+        tell_on_stderr(smtp.failure().text.simplified());
         return 1;
     }
     const Notice mail = test_mail(settings, security, QDateTime::currentDateTime());

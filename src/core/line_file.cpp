@@ -26,8 +26,9 @@ FieldScanner::FieldScanner(const QByteArray& cp932_bytes, const QString& file_na
       file_(file_name) {}
 
 void FieldScanner::fail(const QString& reason, int line) const {
-    throw FileError(QStringLiteral("%1 の %2 行目を読み込めません。\n%3")
-                        .arg(file_, QString::number(line), reason));
+    throw FileError(FileFailure{FileFailure::Code::BadValue, file_, line,
+                                QStringLiteral("%1 の %2 行目を読み込めません。\n%3")
+                                    .arg(file_, QString::number(line), reason)});
 }
 
 void FieldScanner::consume_line_end() {
@@ -78,6 +79,7 @@ QString FieldScanner::read_field(int& start_line) {
             consume_line_end();
     }
     last_field_ = value;
+    last_line_read_ = start_line;
     return value;
 }
 
@@ -181,8 +183,15 @@ QByteArray LineWriter::bytes(const QString& file_name) const {
 }
 
 QByteArray read_whole_file(const QString& path) {
+    const auto failure = [&](FileFailure::Code code, const QString& reason) {
+        return FileError(FileFailure{
+            code, path, 0, QStringLiteral("%1 を読み込めません。\n%2").arg(path, reason)});
+    };
     const auto cannot_read = [&](const QString& reason) {
-        return FileError(QStringLiteral("%1 を読み込めません。\n%2").arg(path, reason));
+        return failure(FileFailure::Code::Unreadable, reason);
+    };
+    const auto refused = [&](const QString& reason) {
+        return failure(FileFailure::Code::Refused, reason);
     };
     const auto refuse_kind = [&](const struct stat& st) {
         if (S_ISDIR(st.st_mode))
@@ -200,7 +209,7 @@ QByteArray read_whole_file(const QString& path) {
     struct stat st {};
     if ((as_root ? ::lstat(name.constData(), &st) : ::stat(name.constData(), &st)) == 0) {
         if (S_ISLNK(st.st_mode))
-            throw cannot_read(root_symlink_refusal());
+            throw refused(root_symlink_refusal());
         refuse_kind(st);
     }
 
@@ -209,8 +218,10 @@ QByteArray read_whole_file(const QString& path) {
     if (fd < 0) {
         const int e = errno;
         if (as_root && e == ELOOP)
-            throw cannot_read(root_symlink_refusal());
-        throw FileError(QStringLiteral("%1 を開けません。\n%2").arg(path, system_reason(e)));
+            throw refused(root_symlink_refusal());
+        throw FileError(
+            FileFailure{FileFailure::Code::Unreadable, path, 0,
+                        QStringLiteral("%1 を開けません。\n%2").arg(path, system_reason(e))});
     }
     struct Closer {
         int fd;
@@ -223,7 +234,7 @@ QByteArray read_whole_file(const QString& path) {
     refuse_kind(st);
     if (as_root)
         if (std::optional<QString> refusal = root_file_refusal(name.toStdString(), &st))
-            throw cannot_read(*refusal);
+            throw refused(*refusal);
 
     // Read one byte past the limit, so that a file still growing is caught too.
     QByteArray data;
@@ -241,4 +252,41 @@ QByteArray read_whole_file(const QString& path) {
         if (data.size() > kMaxFileBytes)
             throw cannot_read(too_large_text());
     }
+}
+
+QStringList line_encoding_warnings(const QByteArray& bytes, const QString& file_name,
+                                   int last_line) {
+    QStringList warnings;
+    const auto place = [&](int line) {
+        return QStringLiteral("%1 の %2 行目: ").arg(file_name).arg(line);
+    };
+    int line = 1;
+    qsizetype start = 0;
+    while (start < bytes.size() && line <= last_line) {
+        // Code page 932 never uses CR or LF inside a character, so the bytes
+        // can be cut into lines as the field scanner counts them.
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        QByteArray text = bytes.mid(start, end - start);
+        if (text.startsWith(kUtf8Bom)) {
+            warnings << place(line) + (line == 1
+                                           ? QStringLiteral("先頭に UTF-8 の BOM があります。"
+                                                            "BOM は読み飛ばします。")
+                                           : QStringLiteral("行頭に UTF-8 の BOM があります。"
+                                                            "この行の値は正しく読めません。"));
+            text.remove(0, kUtf8Bom.size());
+        }
+        if (cp932_decode(text).contains(QChar::ReplacementCharacter))
+            warnings << place(line) +
+                            QStringLiteral("シフトJIS（CP932）として正しくない文字があります。"
+                                           "その文字は正しく読めません。");
+        if (end < bytes.size() && bytes[end] == '\r')
+            ++end;
+        if (end < bytes.size() && bytes[end] == '\n')
+            ++end;
+        start = end;
+        ++line;
+    }
+    return warnings;
 }

@@ -26,6 +26,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "core/file_error.h"
@@ -48,6 +49,8 @@ class FieldScanner {
     // the end of the data) ended it.
     const QString& last_field() const { return last_field_; }
     bool last_ended_at_comma() const { return last_ended_at_comma_; }
+    // The line the value read last stood on; 0 before any.
+    int last_line_read() const { return last_line_read_; }
 
     [[noreturn]] void fail(const QString& reason, int line) const;
 
@@ -61,6 +64,7 @@ class FieldScanner {
     int line_ = 1;
     QString last_field_;
     bool last_ended_at_comma_ = false;
+    int last_line_read_ = 0;
 };
 
 // The leading numeric part of text after blanks: sign, digits, fraction,
@@ -92,3 +96,11 @@ class LineWriter {
 
 // Reads a whole file; throws FileError naming it when it cannot.
 QByteArray read_whole_file(const QString& path);
+
+// Mistakes of hand editing the program reads past, on lines 1..last_line (the
+// lines a reader used): a line that starts with a UTF-8 byte order mark, or
+// holds bytes that are not code page 932. One warning a line, naming file
+// and line, so that the same list can fill one message box and go to
+// standard error line by line.
+QStringList line_encoding_warnings(const QByteArray& bytes, const QString& file_name,
+                                   int last_line);

@@ -1,12 +1,18 @@
 #include "core/startup.h"
 
 #include "core/app_title.h"
-#include "core/file_error.h"
 #include "core/message_box.h"
 #include "core/shared_state.h"
 
 QString unreadable_at_startup_text(const QString& file_error_text) {
     return file_error_text + QStringLiteral("\n\nPelmora を終了します。");
+}
+
+QString hand_edit_warning_box_text(const QStringList& warnings) {
+    if (warnings.isEmpty())
+        return {};
+    return QStringLiteral("設定ファイルに次の問題があります。監視はこのまま続けます。\n") +
+           warnings.join(u'\n');
 }
 
 QString echo_right_message(int error_number, const QString& binary_path) {
@@ -32,25 +38,29 @@ bool start_monitor(SharedState& state, MessageBoxes& boxes, const StartupSteps& 
             return false;
         }
     }
-    try {
-        steps.load_settings(state.settings);
-        if (steps.load_mail_security)
-            steps.load_mail_security(state.mail_security);
-        MonitorState& monitor = state.monitor;
-        monitor.set_interval_in_use(state.settings.interval_minutes);
-        monitor.set_elapsed_minutes(0);
-        monitor.set_notices_in_a_row(0);
-        steps.load_targets(state.targets);
-        monitor.set_announced_targets(state.targets.count);
-    } catch (const FileError& e) {
-        boxes.ok(unreadable_at_startup_text(e.text), app_title(), BoxIcon::Critical);
+    const auto refuse = [&](const FileRead& read) {
+        boxes.ok(unreadable_at_startup_text(read.failure().text), app_title(), BoxIcon::Critical);
         return false;
+    };
+    const FileRead conf = steps.load_settings(state.settings);
+    if (!conf.ok())
+        return refuse(conf);
+    if (steps.load_mail_security) {
+        const FileRead smtp = steps.load_mail_security(state.mail_security);
+        if (!smtp.ok())
+            return refuse(smtp);
     }
-    if (steps.hand_edit_warnings) {
-        const QString warnings = steps.hand_edit_warnings();
-        if (!warnings.isEmpty())
-            boxes.inform({warnings, app_title(), BoxIcon::Warning},
-                         MessageBoxes::Kind::HandEditWarnings);
-    }
+    MonitorState& monitor = state.monitor;
+    monitor.set_interval_in_use(state.settings.interval_minutes);
+    monitor.set_elapsed_minutes(0);
+    monitor.set_notices_in_a_row(0);
+    const FileRead kanshi = steps.load_targets(state.targets);
+    if (!kanshi.ok())
+        return refuse(kanshi);
+    monitor.set_announced_targets(state.targets.count);
+    const QString warnings = hand_edit_warning_box_text(conf.warnings() + kanshi.warnings());
+    if (!warnings.isEmpty())
+        boxes.inform({warnings, app_title(), BoxIcon::Warning},
+                     MessageBoxes::Kind::HandEditWarnings);
     return true;
 }

@@ -3,8 +3,11 @@
 // echo requests can be sent, read the settings, show the first state, read
 // the target list.
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
+
+#include "core/file_error.h"
 
 struct SharedState;
 struct Settings;
@@ -18,14 +21,13 @@ struct StartupSteps {
     // Why echo requests cannot be sent, or nothing when they can. Without
     // that right every device would look dead, so the program ends instead.
     std::function<std::optional<QString>()> echo_right;
-    // Read the two files; each throws FileError and then leaves its values alone.
-    std::function<void(Settings&)> load_settings;
-    std::function<void(TargetList&)> load_targets;
-    // What the operator should know about hand-edited values the program
-    // will follow as they are; empty when there is nothing to say.
-    std::function<QString()> hand_edit_warnings;
+    // Read conf.ini and kanshi.ini, once each: the values, and warnings about
+    // hand-edited lines the program follows as they are. A failed read leaves
+    // its values alone.
+    std::function<FileRead(Settings&)> load_settings;
+    std::function<FileRead(TargetList&)> load_targets;
     // smtp.ini, read after conf.ini; none: the defaults stay.
-    std::function<void(MailSecurity&)> load_mail_security = {};
+    std::function<FileRead(MailSecurity&)> load_mail_security = {};
 };
 
 // Returns false when the program must end: a second copy, no right to send
@@ -39,3 +41,7 @@ QString echo_right_message(int error_number, const QString& binary_path);
 
 // The text of the box that reports a file start-up could not read.
 QString unreadable_at_startup_text(const QString& file_error_text);
+
+// The one box of hand-edit warnings: a heading and the warnings, one a line
+// (conf.ini's first); empty when there are none.
+QString hand_edit_warning_box_text(const QStringList& warnings);

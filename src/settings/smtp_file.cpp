@@ -9,8 +9,10 @@
 #include "core/mail_security.h"
 #include "core/safe_save.h"
 
-void load_mail_security(MailSecurity& security, const QString& path) {
-    const QString name = QFileInfo(path).fileName();
+namespace {
+
+// Throws FileError; then security is left as it was.
+void read_mail_security(MailSecurity& security, const QString& path, const QString& name) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT) {
         security = MailSecurity{};
@@ -18,10 +20,12 @@ void load_mail_security(MailSecurity& security, const QString& path) {
     }
     const QByteArray bytes = read_whole_file(path);
     if ((st.st_mode & 0044) != 0)
-        throw FileError(QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み取れます。\n"
+        throw FileError(
+            FileFailure{FileFailure::Code::Refused, name, 0,
+                        QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み取れます。\n"
                                        "所有者だけが読めるようにしてから起動してください:\n"
                                        "    chmod 600 %2")
-                            .arg(name, path));
+                            .arg(name, path)});
     FieldScanner in(bytes, name);
     MailSecurity read;
     const int encryption_line = in.line();
@@ -39,6 +43,17 @@ void load_mail_security(MailSecurity& security, const QString& path) {
     read.password = in.read_text();
     read.ca_file = in.read_text();
     security = read;
+}
+
+} // namespace
+
+FileRead load_mail_security(MailSecurity& security, const QString& path) {
+    try {
+        read_mail_security(security, path, QFileInfo(path).fileName());
+        return {};
+    } catch (const FileError& e) {
+        return e.failure;
+    }
 }
 
 void save_mail_security(const MailSecurity& security, const QString& path) {

@@ -5,16 +5,19 @@
 // file that group or others can read. See core/line_file.h for the line rules.
 #include <QString>
 
+#include "core/file_error.h"
+
 struct MailSecurity;
 
 inline QString smtp_file_name() {
     return QStringLiteral("smtp.ini");
 }
 
-// Reads the file into security; no file leaves the defaults. Throws FileError
-// (file, line, reason, or how to close the file to others); then security is
-// left as it was.
-void load_mail_security(MailSecurity& security, const QString& path = smtp_file_name());
+// Reads the file into security; no file leaves the defaults. A failure (file,
+// line, reason, or how to close the file to others) leaves security as it
+// was. It gives no warnings.
+[[nodiscard]] FileRead load_mail_security(MailSecurity& security,
+                                          const QString& path = smtp_file_name());
 
 // Writes the five values safely with mode 0600. Throws FileError; then the
 // old file is intact.

@@ -1,11 +1,11 @@
 #include "settings/text_field.h"
 
-#include "settings/added_text.h"
 #include "core/app_title.h"
 #include "core/cp932.h"
 #include "core/message_box.h"
-#include "settings/typed_input.h"
+#include "settings/added_text.h"
 #include "settings/conf_file.h"
+#include "settings/typed_input.h"
 
 void TextFieldGuard::put(const QString& text) {
     quiet_ = true;

@@ -34,12 +34,11 @@ void close_target_editor(TargetList& targets, MonitorState& monitor, MessageBoxe
         }
     }
     if (saved_or_skipped) {
-        try {
-            load_target_list(targets, path);
-        } catch (const FileError& e) {
-            boxes.ok(e.text + QStringLiteral("\n\n監視設定は読み込み前のまま使われます。"),
+        const FileRead read = load_target_list(targets, path);
+        if (!read.ok())
+            boxes.ok(read.failure().text +
+                         QStringLiteral("\n\n監視設定は読み込み前のまま使われます。"),
                      app_title(), BoxIcon::Critical);
-        }
     }
     monitor.set_announced_targets(targets.count);
 }

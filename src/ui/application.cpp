@@ -1,7 +1,6 @@
 #include "ui/application.h"
 
 #include "core/delivery_stop.h"
-#include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
 #include "settings/conf_file.h"
 #include "settings/smtp_file.h"
@@ -58,12 +57,10 @@ Application::~Application() {
 bool Application::start() {
     const WorkingFiles files = s_.files;
     const StartupSteps steps{
-        s_.first_copy,
-        s_.echo_right,
-        [files](Settings& settings) { load_settings(settings, files.conf); },
-        [files](TargetList& targets) { load_target_list(targets, files.targets); },
-        [files] { return hand_edit_warning_text(files.conf, files.targets); },
-        [files](MailSecurity& security) { load_mail_security(security, files.smtp); }};
+        s_.first_copy, s_.echo_right,
+        [files](Settings& settings) { return load_settings(settings, files.conf); },
+        [files](TargetList& targets) { return load_target_list(targets, files.targets); },
+        [files](MailSecurity& security) { return load_mail_security(security, files.smtp); }};
     // The minute count starts once start-up is done: its message boxes run
     // event loops of their own, and no minute may be handled before the files
     // are read.

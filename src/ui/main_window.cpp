@@ -5,9 +5,9 @@
 #include <QPalette>
 
 #include "core/app_title.h"
-#include "ui/display_texts.h"
 #include "core/shared_state.h"
 #include "ui/controls.h"
+#include "ui/display_texts.h"
 #include "ui/program_end.h"
 #include "ui/twips.h"
 

@@ -3,10 +3,10 @@
 #include <QCloseEvent>
 #include <QTimer>
 
-#include "settings/added_text.h"
 #include "core/app_title.h"
 #include "core/cp932.h"
 #include "core/message_box.h"
+#include "settings/added_text.h"
 #include "settings/typed_input.h"
 #include "targets/editor_close.h"
 #include "targets/octet_check.h"

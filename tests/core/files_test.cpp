@@ -12,8 +12,9 @@
 
 #include "core/cp932.h"
 #include "core/file_error.h"
-#include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
+#include "core/startup.h"
+#include "platform/echo/echo_destination.h"
 #include "settings/conf_file.h"
 #include "support/work_dir.h"
 #include "targets/target_file.h"
@@ -48,31 +49,29 @@ struct stat status_of(const QString& path) {
 }
 
 // Loading either file, by its own name.
-using Loader = std::function<void(const QString& path)>;
+using Loader = std::function<FileRead(const QString& path)>;
 const std::pair<QString, Loader> kLoaders[] = {
     {QStringLiteral("conf.ini"),
      [](const QString& path) {
          SharedState s;
-         load_settings(s.settings, path);
+         return load_settings(s.settings, path);
      }},
     {QStringLiteral("kanshi.ini"),
      [](const QString& path) {
          SharedState s;
-         load_target_list(s.targets, path);
+         return load_target_list(s.targets, path);
      }},
 };
 
-// The text of the FileError that load throws, within two seconds. A load that
+// The text of the failure that load returns, within two seconds. A load that
 // blocks is left behind in its own thread; the test fails either way.
 QString refusal_within_2s(const Loader& load, const QString& path) {
     auto result = std::make_shared<std::promise<QString>>();
     std::future<QString> text = result->get_future();
     std::thread([load, path, result] {
         try {
-            load(path);
-            result->set_value(QStringLiteral("(loaded)"));
-        } catch (const FileError& e) {
-            result->set_value(e.text);
+            const FileRead read = load(path);
+            result->set_value(read.ok() ? QStringLiteral("(loaded)") : read.failure().text);
         } catch (const std::exception& e) {
             result->set_value(QStringLiteral("(crashed: %1)").arg(e.what()));
         }
@@ -86,13 +85,38 @@ bool root_rules_testable() {
     return ::geteuid() == 0;
 }
 
+// The one box of warnings start-up shows for the two files.
+QString warning_box(const QString& conf, const QString& kanshi) {
+    SharedState s;
+    return hand_edit_warning_box_text(load_settings(s.settings, conf).warnings() +
+                                      load_target_list(s.targets, kanshi).warnings());
+}
+
+QStringList conf_warnings(const QByteArray& bytes) {
+    TempWorkDir dir;
+    dir.write("conf.ini", bytes);
+    SharedState s;
+    const FileRead read = load_settings(s.settings, dir.path("conf.ini"));
+    EXPECT_TRUE(read.ok());
+    return read.warnings();
+}
+
+QStringList kanshi_warnings(const QByteArray& bytes) {
+    TempWorkDir dir;
+    dir.write("kanshi.ini", bytes);
+    SharedState s;
+    const FileRead read = load_target_list(s.targets, dir.path("kanshi.ini"));
+    EXPECT_TRUE(read.ok()) << read.failure().text.toStdString();
+    return read.warnings();
+}
+
 } // namespace
 
 TEST(TargetFile, TheRouterExampleRoundTripsByteForByte) {
     TempWorkDir dir;
     dir.write("kanshi.ini", kRouter39);
     SharedState s;
-    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     ASSERT_EQ(s.targets.count, 1);
     EXPECT_EQ(s.targets.records[0].address, "192.168.1.1");
     EXPECT_EQ(s.targets.records[0].description, QStringLiteral("Router／0000／Admin"));
@@ -106,21 +130,22 @@ TEST(TargetFile, EmptyFileAndTheLimitOf1001Records) {
     SharedState s;
     s.targets.count = 7;
     dir.write("kanshi.ini", "");
-    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     EXPECT_EQ(s.targets.count, 0);
 
     dir.write("kanshi.ini", records(1001));
-    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     EXPECT_EQ(s.targets.count, 1001);
     EXPECT_EQ(s.targets.records[1000].address, "10.0.3.232");
 
     dir.write("kanshi.ini", records(1002));
-    try {
-        load_target_list(s.targets, dir.path("kanshi.ini"));
-        FAIL() << "a 1002nd record must fail";
-    } catch (const FileError& e) {
-        EXPECT_TRUE(e.text.contains(QStringLiteral("3004 行目"))) << e.text.toStdString();
-    }
+    const FileRead too_many = load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_FALSE(too_many.ok()) << "a 1002nd record must fail";
+    EXPECT_TRUE(too_many.failure().text.contains(QStringLiteral("3004 行目")))
+        << too_many.failure().text.toStdString();
+    EXPECT_EQ(too_many.failure().code, FileFailure::Code::BadValue);
+    EXPECT_EQ(too_many.failure().file, "kanshi.ini");
+    EXPECT_EQ(too_many.failure().line, 3004);
     EXPECT_EQ(s.targets.count, 1001); // a failed load leaves the table alone
 }
 
@@ -130,9 +155,9 @@ TEST(TargetFile, ShortRecordsAndATrailingEmptyLineFail) {
     for (const QByteArray& bad :
          {records(2) + "\r\n", records(1) + "10.0.0.9\r\nX\r\n", QByteArray("a")}) {
         dir.write("kanshi.ini", bad);
-        EXPECT_THROW(load_target_list(s.targets, dir.path("kanshi.ini")), FileError);
+        EXPECT_FALSE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     }
-    EXPECT_THROW(load_target_list(s.targets, dir.path("missing.ini")), FileError);
+    EXPECT_FALSE(load_target_list(s.targets, dir.path("missing.ini")).ok());
 }
 
 TEST(TargetFile, DescriptionWithACommaSurvivesSaveAndLoad) {
@@ -147,7 +172,7 @@ TEST(TargetFile, DescriptionWithACommaSurvivesSaveAndLoad) {
     s.targets.records[2].address = "stale"; // not part of the list
     save_target_list(s.targets, dir.path("kanshi.ini"));
     SharedState back;
-    load_target_list(back.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(back.targets, dir.path("kanshi.ini")).ok());
     ASSERT_EQ(back.targets.count, 2);
     EXPECT_EQ(back.targets.records[0].description, s.targets.records[0].description);
     EXPECT_EQ(back.targets.records[0].flag, 1);
@@ -161,7 +186,7 @@ TEST(ConfFile, ReadsEightValuesAndWritesTheCanonicalLayout) {
     dir.write("conf.ini",
               "to@x\r\n\"from@x\" \r\nsmtp.x:587\r\n\r\n5\r\n3\r\n-1\r\nword\r\nextra\r\n");
     SharedState s;
-    load_settings(s.settings, dir.path("conf.ini"));
+    ASSERT_TRUE(load_settings(s.settings, dir.path("conf.ini")).ok());
     EXPECT_EQ(s.settings.admin_address, "to@x");
     EXPECT_EQ(s.settings.sender_address, "from@x");
     EXPECT_EQ(s.settings.smtp_server, "smtp.x:587");
@@ -180,9 +205,9 @@ TEST(ConfFile, SevenValuesOrA17BitNumberFailAndChangeNothing) {
     SharedState s;
     s.settings.admin_address = "before";
     dir.write("conf.ini", "a\r\nb\r\nc\r\nd\r\n 5 \r\n 3 \r\n 64 \r\n");
-    EXPECT_THROW(load_settings(s.settings, dir.path("conf.ini")), FileError);
+    EXPECT_FALSE(load_settings(s.settings, dir.path("conf.ini")).ok());
     dir.write("conf.ini", "a\r\nb\r\nc\r\nd\r\n 40000 \r\n 3 \r\n 64 \r\n 3 \r\n");
-    EXPECT_THROW(load_settings(s.settings, dir.path("conf.ini")), FileError);
+    EXPECT_FALSE(load_settings(s.settings, dir.path("conf.ini")).ok());
     EXPECT_EQ(s.settings.admin_address, "before");
 }
 
@@ -324,7 +349,7 @@ TEST(RootFileRules, OtherUsersMayStillUseASymlinkedFile) {
     ASSERT_EQ(::symlink("real.ini", local(dir.path("kanshi.ini")).constData()), 0);
     AsUnprivileged nobody;
     SharedState s;
-    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     EXPECT_EQ(s.targets.count, 2);
 }
 
@@ -390,17 +415,14 @@ TEST(TargetFile, ACommaInAnUnquotedDescriptionFailsAtItsOwnLine) {
     // and the load ends with "the file ends early" far below
     dir.write("kanshi.ini", records(1) + "10.0.0.8\r\nCore, rack 2\x81\x5e" +
                                 "1\x81\x5ex\r\n 0 \r\n" + records(3));
-    try {
-        load_target_list(s.targets, dir.path("kanshi.ini"));
-        FAIL() << "a cut description must fail";
-    } catch (const FileError& e) {
-        EXPECT_TRUE(e.text.contains(QStringLiteral("kanshi.ini の 5 行目")) &&
-                    e.text.contains(QStringLiteral("カンマ")))
-            << e.text.toStdString();
-    }
+    const FileRead cut = load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_FALSE(cut.ok()) << "a cut description must fail";
+    EXPECT_TRUE(cut.failure().text.contains(QStringLiteral("kanshi.ini の 5 行目")) &&
+                cut.failure().text.contains(QStringLiteral("カンマ")))
+        << cut.failure().text.toStdString();
     // fields split by commas on one line, flag included, still read
     dir.write("kanshi.ini", "10.0.0.1,Core,1\r\n10.0.0.2\r\nEdge\r\n 0 \r\n");
-    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     ASSERT_EQ(s.targets.count, 2);
     EXPECT_EQ(s.targets.records[0].description, "Core");
     EXPECT_EQ(s.targets.records[0].flag, 1);
@@ -410,14 +432,14 @@ TEST(HandEditWarnings, NumbersOutside1To255AreListedWithWhatTheProgramDoes) {
     TempWorkDir dir;
     dir.write("kanshi.ini", records(2));
     dir.write("conf.ini", conf_bytes());
-    EXPECT_EQ(hand_edit_warning_text(dir.path("conf.ini"), dir.path("kanshi.ini")), QString());
+    EXPECT_EQ(warning_box(dir.path("conf.ini"), dir.path("kanshi.ini")), QString());
 
     // an empty 8th line is a stop value of 0; TTL 0 still goes out as 1
     QByteArray conf = conf_bytes(5, 3, 0, 1);
     conf.replace(conf.lastIndexOf(" 1 \r\n"), 5, "\r\n");
     dir.write("conf.ini", conf);
     const QStringList lines =
-        hand_edit_warning_text(dir.path("conf.ini"), dir.path("kanshi.ini")).split(u'\n');
+        warning_box(dir.path("conf.ini"), dir.path("kanshi.ini")).split(u'\n');
     ASSERT_EQ(lines.size(), 3) << lines.join(u'\n').toStdString();
     EXPECT_EQ(lines[1], QStringLiteral("conf.ini の 7 行目: TTL値が 0 です（1～255 の範囲外）。"
                                        "TTL 1 として送信します。"));
@@ -444,37 +466,100 @@ TEST(HandEditWarnings, NumbersOutside1To255AreListedWithWhatTheProgramDoes) {
     };
     for (const Case& c : cases) {
         const QStringList warnings =
-            conf_number_warnings(conf_bytes(c.interval, c.attempts, c.ttl, c.stop), "conf.ini");
+            conf_warnings(conf_bytes(c.interval, c.attempts, c.ttl, c.stop));
         ASSERT_EQ(warnings.size(), 1);
         EXPECT_TRUE(warnings[0].contains(c.expected)) << warnings[0].toStdString();
     }
-    // a conf.ini that cannot be loaded gets no number warnings; the load says why
-    EXPECT_TRUE(conf_number_warnings("a\r\nb\r\n", "conf.ini").isEmpty());
+    // a conf.ini that cannot be loaded gets no warnings; its failure says why
+    SharedState s;
+    dir.write("conf.ini", "a\r\nb\r\n");
+    const FileRead short_conf = load_settings(s.settings, dir.path("conf.ini"));
+    ASSERT_FALSE(short_conf.ok());
+    EXPECT_TRUE(short_conf.warnings().isEmpty());
+    EXPECT_EQ(short_conf.failure().line, 3);
 }
 
 TEST(HandEditWarnings, ABomIsReportedAndSkippedSoTheFirstAddressWorks) {
     TempWorkDir dir;
     dir.write("conf.ini", QByteArray("\xEF\xBB\xBF") + conf_bytes());
     dir.write("kanshi.ini", QByteArray("\xEF\xBB\xBF") + records(2));
-    EXPECT_EQ(hand_edit_warning_text(dir.path("conf.ini"), dir.path("kanshi.ini")),
+    EXPECT_EQ(warning_box(dir.path("conf.ini"), dir.path("kanshi.ini")),
               QStringLiteral(
                   "設定ファイルに次の問題があります。監視はこのまま続けます。\n"
                   "conf.ini の 1 行目: 先頭に UTF-8 の BOM があります。BOM は読み飛ばします。\n"
                   "kanshi.ini の 1 行目: 先頭に UTF-8 の BOM があります。BOM は読み飛ばします。"));
     SharedState s;
-    load_settings(s.settings, dir.path("conf.ini"));
+    ASSERT_TRUE(load_settings(s.settings, dir.path("conf.ini")).ok());
     EXPECT_EQ(s.settings.admin_address, "admin@example.com");
-    load_target_list(s.targets, dir.path("kanshi.ini"));
+    ASSERT_TRUE(load_target_list(s.targets, dir.path("kanshi.ini")).ok());
     ASSERT_EQ(s.targets.count, 2);
     EXPECT_EQ(s.targets.records[0].address, "10.0.0.0");
 }
 
-TEST(HandEditWarnings, LinesThatAreNotCodePage932AreNamedOnePerLine) {
+TEST(HandEditWarnings, BadBytesAreNamedOnlyOnTheLinesThatAreRead) {
     // Lines counted the way the loader counts them: CR LF, LF and CR alike.
-    const QByteArray bytes = "10.0.0.1\r\nBad\xA0name\n 0 \r10.0.0.2\rcut\x81\r\n 1 \r\n";
-    const QStringList warnings = line_encoding_warnings(bytes, "kanshi.ini");
+    const QStringList warnings =
+        kanshi_warnings("10.0.0.1\r\nBad\xA0name\n 0 \r10.0.0.2\rcut\x81\r\n 1 \r\n");
     ASSERT_EQ(warnings.size(), 2);
     EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("kanshi.ini の 2 行目: シフトJIS")));
     EXPECT_TRUE(warnings[1].startsWith(QStringLiteral("kanshi.ini の 5 行目: シフトJIS")));
-    EXPECT_TRUE(line_encoding_warnings(records(3), "kanshi.ini").isEmpty());
+    EXPECT_TRUE(kanshi_warnings(records(3)).isEmpty());
+
+    // conf.ini's eight values; what follows them is never read
+    const QByteArray conf = conf_bytes();
+    EXPECT_EQ(conf_warnings(conf + "bad\x81\r\n\xEF\xBB\xBFmore\r\n"), QStringList());
+    QByteArray eighth_bad = conf;
+    eighth_bad.insert(eighth_bad.size() - 2, "\xA0");
+    ASSERT_EQ(conf_warnings(eighth_bad).size(), 1);
+    EXPECT_TRUE(
+        conf_warnings(eighth_bad)[0].startsWith(QStringLiteral("conf.ini の 8 行目: シフトJIS")));
+}
+
+TEST(HandEditWarnings, AddressesTheEngineCannotSendToAreNamedWithTheirRecord) {
+    struct Case {
+        QByteArray address; // as it stands on the second record's first line
+        bool sent;          // whether the echo engine sends to it
+    };
+    const Case cases[] = {
+        {"router1.example.com", false},
+        {"192.168.1.300", false},
+        {"10.61.2", false},
+        {"\x81\x40"
+         "10.0.0.1",
+         false}, // a full-width blank
+        {"10.0.0.1\t", false},
+        {"10..0.1", false},
+        {"0.1.2.3", false},
+        {"224.0.0.1", false},
+        {"", false},
+        // blanks before a value are read past, and the engine reads past
+        // blanks around a part, as the editor's octet boxes admit them
+        {"10.0.0.1", true},
+        {" 10.0.0.1", true},
+        {"\" 10. 0 .0.1 \"", true},
+        {"10.0.0.0 ", true},
+        {"223.255.255.255", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        TempWorkDir dir;
+        dir.write("kanshi.ini", records(1) + c.address + "\r\nDev\r\n 0 \r\n" + records(1));
+        SharedState s;
+        const FileRead read = load_target_list(s.targets, dir.path("kanshi.ini"));
+        ASSERT_TRUE(read.ok());
+        const QString stored = s.targets.records[1].address;
+        // the warning follows the engine's own rule
+        EXPECT_EQ(echo_destination(stored.toStdString()).has_value(), c.sent);
+        if (c.sent) {
+            EXPECT_EQ(read.warnings(), QStringList());
+            continue;
+        }
+        EXPECT_EQ(read.warnings(),
+                  QStringList{QStringLiteral("kanshi.ini の 4 行目: 2 件目のアドレス「%1」は "
+                                             "ping を送れる IPv4 アドレスではありません。"
+                                             "この機器は毎回応答なしと判定されます。")
+                                  .arg(stored)});
+    }
+    // a record out of monitoring gets no packet, and no warning
+    EXPECT_EQ(kanshi_warnings("router1\r\nDev\r\n 1 \r\n"), QStringList());
 }

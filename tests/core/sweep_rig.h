@@ -7,9 +7,9 @@
 #include <set>
 
 #include "core/check_sweep.h"
-#include "ui/display_texts.h"
 #include "core/shared_state.h"
 #include "support/fakes.h"
+#include "ui/display_texts.h"
 
 struct RecordedDisplay {
     QString Label6;      // elapsed minutes

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "settings/added_text.h"
-#include "settings/typed_input.h"
 #include "settings/number_field.h"
 #include "settings/text_field.h"
+#include "settings/typed_input.h"
 
 TEST(NumberField, ReadsTheWholeTextOrNothing) {
     EXPECT_EQ(whole_number(QStringLiteral("5")), 5.0);

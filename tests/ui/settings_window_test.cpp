@@ -8,8 +8,8 @@
 
 #include "core/app_title.h"
 #include "core/cp932.h"
-#include "settings/typed_input.h"
 #include "settings/conf_file.h"
+#include "settings/typed_input.h"
 #include "settings_window_helpers.h"
 #include "typing.h"
 
@@ -242,7 +242,7 @@ TEST(SettingsWindow, TextFieldsRefuseWhatTheFileCannotHold) {
     EXPECT_TRUE(fx.boxes.shown.empty());
     close_settings(fx);
     SharedState reread;
-    load_settings(reread.settings, fx.dir.path(QStringLiteral("conf.ini")));
+    ASSERT_TRUE(load_settings(reread.settings, fx.dir.path(QStringLiteral("conf.ini"))).ok());
     EXPECT_EQ(reread.settings.sender_address, QStringLiteral("a,b"));
     EXPECT_EQ(reread.settings.sender_domain, QStringLiteral("例え,ば"));
     EXPECT_EQ(reread.settings.admin_address, QStringLiteral("admin@example.com"));
