@@ -92,21 +92,12 @@ QString warning_box(const QString& conf, const QString& kanshi) {
                                       load_target_list(s.targets, kanshi).warnings());
 }
 
-QStringList conf_warnings(const QByteArray& bytes) {
+// What loading bytes as the file name warns of.
+QStringList warnings_of(const QString& name, const QByteArray& bytes) {
     TempWorkDir dir;
-    dir.write("conf.ini", bytes);
-    SharedState s;
-    const FileRead read = load_settings(s.settings, dir.path("conf.ini"));
+    dir.write(name, bytes);
+    const FileRead read = (name == "conf.ini" ? kLoaders[0] : kLoaders[1]).second(dir.path(name));
     EXPECT_TRUE(read.ok());
-    return read.warnings();
-}
-
-QStringList kanshi_warnings(const QByteArray& bytes) {
-    TempWorkDir dir;
-    dir.write("kanshi.ini", bytes);
-    SharedState s;
-    const FileRead read = load_target_list(s.targets, dir.path("kanshi.ini"));
-    EXPECT_TRUE(read.ok()) << read.failure().text.toStdString();
     return read.warnings();
 }
 
@@ -466,7 +457,7 @@ TEST(HandEditWarnings, NumbersOutside1To255AreListedWithWhatTheProgramDoes) {
     };
     for (const Case& c : cases) {
         const QStringList warnings =
-            conf_warnings(conf_bytes(c.interval, c.attempts, c.ttl, c.stop));
+            warnings_of("conf.ini", conf_bytes(c.interval, c.attempts, c.ttl, c.stop));
         ASSERT_EQ(warnings.size(), 1);
         EXPECT_TRUE(warnings[0].contains(c.expected)) << warnings[0].toStdString();
     }
@@ -499,67 +490,47 @@ TEST(HandEditWarnings, ABomIsReportedAndSkippedSoTheFirstAddressWorks) {
 TEST(HandEditWarnings, BadBytesAreNamedOnlyOnTheLinesThatAreRead) {
     // Lines counted the way the loader counts them: CR LF, LF and CR alike.
     const QStringList warnings =
-        kanshi_warnings("10.0.0.1\r\nBad\xA0name\n 0 \r10.0.0.2\rcut\x81\r\n 1 \r\n");
+        warnings_of("kanshi.ini", "10.0.0.1\r\nBad\xA0name\n 0 \r10.0.0.2\rcut\x81\r\n 1 \r\n");
     ASSERT_EQ(warnings.size(), 2);
     EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("kanshi.ini の 2 行目: シフトJIS")));
     EXPECT_TRUE(warnings[1].startsWith(QStringLiteral("kanshi.ini の 5 行目: シフトJIS")));
-    EXPECT_TRUE(kanshi_warnings(records(3)).isEmpty());
+    EXPECT_TRUE(warnings_of("kanshi.ini", records(3)).isEmpty());
 
     // conf.ini's eight values; what follows them is never read
     const QByteArray conf = conf_bytes();
-    EXPECT_EQ(conf_warnings(conf + "bad\x81\r\n\xEF\xBB\xBFmore\r\n"), QStringList());
+    EXPECT_EQ(warnings_of("conf.ini", conf + "bad\x81\r\n\xEF\xBB\xBFmore\r\n"), QStringList());
     QByteArray eighth_bad = conf;
     eighth_bad.insert(eighth_bad.size() - 2, "\xA0");
-    ASSERT_EQ(conf_warnings(eighth_bad).size(), 1);
-    EXPECT_TRUE(
-        conf_warnings(eighth_bad)[0].startsWith(QStringLiteral("conf.ini の 8 行目: シフトJIS")));
+    ASSERT_EQ(warnings_of("conf.ini", eighth_bad).size(), 1);
+    EXPECT_TRUE(warnings_of("conf.ini", eighth_bad)[0].startsWith(
+        QStringLiteral("conf.ini の 8 行目: シフトJIS")));
 }
 
 TEST(HandEditWarnings, AddressesTheEngineCannotSendToAreNamedWithTheirRecord) {
-    struct Case {
-        QByteArray address; // as it stands on the second record's first line
-        bool sent;          // whether the echo engine sends to it
-    };
-    const Case cases[] = {
-        {"router1.example.com", false},
-        {"192.168.1.300", false},
-        {"10.61.2", false},
-        {"\x81\x40"
-         "10.0.0.1",
-         false}, // a full-width blank
-        {"10.0.0.1\t", false},
-        {"10..0.1", false},
-        {"0.1.2.3", false},
-        {"224.0.0.1", false},
-        {"", false},
-        // blanks before a value are read past, and the engine reads past
-        // blanks around a part, as the editor's octet boxes admit them
-        {"10.0.0.1", true},
-        {" 10.0.0.1", true},
-        {"\" 10. 0 .0.1 \"", true},
-        {"10.0.0.0 ", true},
-        {"223.255.255.255", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.address.toStdString());
+    // "\201\100" is a full-width blank. Blanks before a value are read past,
+    // and the engine reads past blanks around a part, as the octet boxes admit.
+    const QList<QByteArray> unsent =
+        QByteArray("router1.example.com|192.168.1.300|10.61.2|\201\10010.0.0.1|10.0.0.1\t|10..0.1|"
+                   "0.1.2.3|224.0.0.1|")
+            .split('|');
+    const QList<QByteArray> sent =
+        QByteArray("10.0.0.1| 10.0.0.1|\" 10. 0 .0.1 \"|10.0.0.0 |223.255.255.255").split('|');
+    for (const QByteArray& address : unsent + sent) {
+        SCOPED_TRACE(address.toStdString());
         TempWorkDir dir;
-        dir.write("kanshi.ini", records(1) + c.address + "\r\nDev\r\n 0 \r\n" + records(1));
+        dir.write("kanshi.ini", records(1) + address + "\r\nDev\r\n 0 \r\n" + records(1));
         SharedState s;
         const FileRead read = load_target_list(s.targets, dir.path("kanshi.ini"));
         ASSERT_TRUE(read.ok());
         const QString stored = s.targets.records[1].address;
         // the warning follows the engine's own rule
-        EXPECT_EQ(echo_destination(stored.toStdString()).has_value(), c.sent);
-        if (c.sent) {
-            EXPECT_EQ(read.warnings(), QStringList());
-            continue;
-        }
-        EXPECT_EQ(read.warnings(),
-                  QStringList{QStringLiteral("kanshi.ini の 4 行目: 2 件目のアドレス「%1」は "
-                                             "ping を送れる IPv4 アドレスではありません。"
-                                             "この機器は毎回応答なしと判定されます。")
-                                  .arg(stored)});
+        EXPECT_EQ(echo_destination(stored.toStdString()).has_value(), sent.contains(address));
+        const QString warning = QStringLiteral("kanshi.ini の 4 行目: 2 件目のアドレス「%1」は "
+                                               "ping を送れる IPv4 アドレスではありません。"
+                                               "この機器は毎回応答なしと判定されます。")
+                                    .arg(stored);
+        EXPECT_EQ(read.warnings(), sent.contains(address) ? QStringList() : QStringList{warning});
     }
     // a record out of monitoring gets no packet, and no warning
-    EXPECT_EQ(kanshi_warnings("router1\r\nDev\r\n 1 \r\n"), QStringList());
+    EXPECT_EQ(warnings_of("kanshi.ini", "router1\r\nDev\r\n 1 \r\n"), QStringList());
 }
