@@ -22,7 +22,8 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
     }
     notices_ = parts_.notices;
     if (!notices_) {
-        delivery_ = std::make_unique<NoticeDelivery>(*parts_.transport, parts_.boxes, &state.events);
+        delivery_ =
+            std::make_unique<NoticeDelivery>(*parts_.transport, parts_.boxes, &state.events);
         notices_ = delivery_.get();
     }
 
@@ -35,8 +36,12 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
             return echo_right_message(code, QCoreApplication::applicationFilePath());
         };
     steps_.load_settings = [files](Settings& settings) { load_settings(settings, files.conf); };
-    steps_.load_targets = [files](TargetList& targets) { load_target_list(targets, files.targets); };
-    steps_.hand_edit_warnings = [files] { return hand_edit_warning_text(files.conf, files.targets); };
+    steps_.load_targets = [files](TargetList& targets) {
+        load_target_list(targets, files.targets);
+    };
+    steps_.hand_edit_warnings = [files] {
+        return hand_edit_warning_text(files.conf, files.targets);
+    };
     steps_.load_mail_security = [files](MailSecurity& security) {
         load_mail_security(security, files.smtp);
     };
@@ -45,14 +50,14 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
 MonitorServices::~MonitorServices() = default;
 
 Services MonitorServices::for_windows() {
-    return Services{state,
-                    parts_.boxes,
-                    parts_.engine,
-                    *notices_,
-                    [this] { return start(); },
-                    parts_.files,
-                    executor(),
-                    parts_.transport};
+    return Services{.state = state,
+                    .boxes = parts_.boxes,
+                    .engine = parts_.engine,
+                    .mail = *notices_,
+                    .start_up = [this] { return start(); },
+                    .files = parts_.files,
+                    .executor = executor(),
+                    .transport = parts_.transport};
 }
 
 bool MonitorServices::start() {

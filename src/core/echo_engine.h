@@ -41,8 +41,7 @@ struct EchoFailure {
 };
 
 // What an open gives: the opened part, or the failure that kept it closed.
-template <class T>
-class EchoOpened {
+template <class T> class EchoOpened {
   public:
     EchoOpened(std::unique_ptr<T> opened) : opened_(std::move(opened)) {}
     EchoOpened(EchoFailure failure) : failure_(std::move(failure)) {}

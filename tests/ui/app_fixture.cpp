@@ -11,9 +11,9 @@ QByteArray AppFixture::three_targets() {
 }
 
 WorkingFiles files_in(const TempWorkDir& dir) {
-    return WorkingFiles{dir.path(QStringLiteral("conf.ini")), dir.path(QStringLiteral("kanshi.ini")),
-                        dir.path(QStringLiteral("pelmora.log")),
-                        dir.path(QStringLiteral("smtp.ini"))};
+    return WorkingFiles{
+        dir.path(QStringLiteral("conf.ini")), dir.path(QStringLiteral("kanshi.ini")),
+        dir.path(QStringLiteral("pelmora.log")), dir.path(QStringLiteral("smtp.ini"))};
 }
 
 AppFixture::AppFixture(const QByteArray& kanshi, const QByteArray& conf, const QByteArray& smtp)

@@ -93,8 +93,8 @@ TEST(Startup, WithoutTheRightToSendEchoItSaysHowToGrantItAndEnds) {
     const BoxRequest& box = boxes.last();
     EXPECT_EQ(box.icon, BoxIcon::Critical);
     EXPECT_TRUE(box.text.contains("net.ipv4.ping_group_range")) << box.text.toStdString();
-    EXPECT_TRUE(box.text.contains("setcap cap_net_raw+ep " +
-                                  QCoreApplication::applicationFilePath()));
+    EXPECT_TRUE(
+        box.text.contains("setcap cap_net_raw+ep " + QCoreApplication::applicationFilePath()));
 }
 
 TEST(Startup, HandEditedMistakesAreShownOnceAndMonitoringStartsAnyway) {

@@ -8,8 +8,8 @@
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <system_error>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
