@@ -69,14 +69,13 @@ int main(int argc, char** argv) {
     if (list.empty() || (!walk && !mode.starts_with("engine-")))
         return usage();
 
-    int error = 0;
-    auto socket = IcmpEchoSocket::open(
-        raw ? IcmpEchoSocket::Kind::Raw : IcmpEchoSocket::Kind::Datagram, &error);
+    auto socket =
+        IcmpEchoSocket::open(raw ? IcmpEchoSocket::Kind::Raw : IcmpEchoSocket::Kind::Datagram);
     if (!socket) {
-        std::fprintf(stderr, "echo_bench: no ICMP socket: %s\n", std::strerror(error));
+        std::fprintf(stderr, "echo_bench: no ICMP socket: %s\n", socket.failure().text.c_str());
         return 1;
     }
-    SocketEchoEngine engine(std::move(socket));
+    SocketEchoEngine engine(socket.take());
     int wrong = 0;
 
     if (!walk) {

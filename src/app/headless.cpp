@@ -9,20 +9,10 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/monitor_services.h"
 #include "app/stderr_message_boxes.h"
-#include "core/app_title.h"
-#include "core/check_executor.h"
-#include "core/delivery_stop.h"
 #include "core/monitoring_cycle.h"
 #include "core/shared_state.h"
-#include "core/startup.h"
-#include "mail/notice_delivery.h"
-#include "platform/event_log_file.h"
-#include "platform/single_instance.h"
-#include "platform/smtp/curl_mail_transport.h"
-#include "settings/conf_file.h"
-#include "settings/smtp_file.h"
-#include "targets/target_file.h"
 
 namespace {
 
@@ -48,59 +38,16 @@ bool catch_signals() {
     return true;
 }
 
-// SIGHUP: the files are read before anything is replaced, so a file that
-// fails leaves the values in use as they were.
-void reload(SharedState& state, MessageBoxes& boxes) {
-    Settings settings = state.settings;
-    TargetList targets = state.targets;
-    MailSecurity security = state.mail_security;
-    const FileRead conf = load_settings(settings);
-    const FileRead kanshi = conf.ok() ? load_target_list(targets) : conf;
-    const FileRead smtp = kanshi.ok() ? load_mail_security(security) : kanshi;
-    if (!smtp.ok()) {
-        tell_on_stderr(smtp.failure().text.simplified() +
-                       QStringLiteral(" 以前の設定のまま監視を続けます。"));
-        return;
-    }
-    state.settings = settings;
-    state.targets = targets;
-    state.mail_security = security;
-    state.monitor.set_interval_in_use(settings.interval_minutes);
-    state.monitor.set_announced_targets(targets.count);
-    tell_on_stderr(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
-                       .arg(targets.count)
-                       .arg(settings.interval_minutes));
-    const QString warnings = hand_edit_warning_box_text(conf.warnings() + kanshi.warnings());
-    if (!warnings.isEmpty())
-        boxes.inform({warnings, app_title(), BoxIcon::Warning},
-                     MessageBoxes::Kind::HandEditWarnings);
-}
-
 } // namespace
 
-int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error,
-                 const CommandLine& options) {
+int run_headless(int argc, char** argv, EchoEngine& engine,
+                 const std::optional<EchoFailure>& echo_refused, const CommandLine& options) {
     QCoreApplication app(argc, argv);
     StderrMessageBoxes boxes;
-    SingleInstanceLock lock;
-    SharedState state;
-    EventLogFile log;
-    log.follow(state.events, tell_on_stderr);
-    CurlMailTransport transport;
-    NoticeDelivery mail(transport, boxes, &state.events);
-
-    const StartupSteps steps{
-        [&lock] { return lock.acquire(); },
-        [&]() -> std::optional<QString> {
-            if (echo_right_error == 0)
-                return std::nullopt;
-            return echo_right_message(echo_right_error, QCoreApplication::applicationFilePath());
-        },
-        [](Settings& settings) { return load_settings(settings); },
-        [](TargetList& targets) { return load_target_list(targets); },
-        [](MailSecurity& security) { return load_mail_security(security); },
-    };
-    if (!start_monitor(state, boxes, steps))
+    MonitorServices services(MonitorParts{
+        .boxes = boxes, .engine = engine, .echo_refused = echo_refused, .tell = tell_on_stderr});
+    SharedState& state = services.state;
+    if (!services.start())
         return 1;
     if (!catch_signals()) {
         tell_on_stderr(QStringLiteral("シグナルを受け取る準備ができません。"));
@@ -117,8 +64,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
                                : QStringLiteral("メール配信を再開しました。"));
     });
 
-    ThreadedExecutor executor;
-    MonitoringCycle cycle(state, engine, mail, &executor);
+    MonitoringCycle cycle(state, engine, services.notices(), services.executor());
     QTimer minute;
     minute.setTimerType(Qt::PreciseTimer);
     minute.setInterval(options.minute_ms.value_or(60000));
@@ -134,7 +80,7 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
                 cycle.release_stop();
                 break;
             case SIGHUP:
-                reload(state, boxes);
+                services.reload(tell_on_stderr);
                 break;
             default:
                 QCoreApplication::quit();

@@ -9,17 +9,14 @@
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/monitor_services.h"
 #include "app/stderr_lines.h"
 #include "app/test_mail_command.h"
 #include "app/work_folder.h"
 #include "core/app_title.h"
-#include "core/check_executor.h"
 #include "core/shared_state.h"
-#include "mail/notice_delivery.h"
 #include "platform/echo/socket_echo_engine.h"
-#include "platform/event_log_file.h"
 #include "platform/privileges.h"
-#include "platform/single_instance.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "ui/application.h"
 #include "ui/qt_message_boxes.h"
@@ -41,8 +38,8 @@ QStringList raw_arguments(int argc, char** argv) {
     return list;
 }
 
-int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
-                     const QString& new_folder) {
+int run_with_windows(int argc, char** argv, EchoEngine& engine,
+                     const std::optional<EchoFailure>& echo_refused, const QString& new_folder) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
     QFont font(QStringLiteral("Noto Sans CJK JP"));
@@ -52,21 +49,10 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
     QtMessageBoxes boxes;
     if (!new_folder.isEmpty())
         boxes.ok(first_start_text(new_folder), app_title(), BoxIcon::Information);
-    ThreadedExecutor executor;
-    SingleInstanceLock lock;
-    SharedState state;
-    EventLogFile log;
-    log.follow(state.events, tell_on_stderr);
-    CurlMailTransport transport;
-    NoticeDelivery mail(transport, boxes, &state.events);
-    Application app(
-        Services{state, boxes, engine, mail, [&lock] { return lock.acquire(); }, WorkingFiles{},
-                 [&]() -> std::optional<QString> {
-                     if (echo_error == 0)
-                         return std::nullopt;
-                     return echo_right_message(echo_error, QCoreApplication::applicationFilePath());
-                 },
-                 &executor, &transport});
+    MonitorServices services(MonitorParts{
+        .boxes = boxes, .engine = engine, .echo_refused = echo_refused, .tell = tell_on_stderr});
+    SharedState& state = services.state;
+    Application app(services.for_windows());
     if (!app.start())
         return 1;
     state.events.announce(EventKind::Start, start_detail(QStringLiteral("windows"), state));
@@ -86,16 +72,16 @@ int main(int argc, char** argv) {
     // First of all, while the binary's capability is still there: the one
     // ICMP socket for the whole run, then no capability at all before Qt
     // reads a plugin path, an argument or any other variable.
-    int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
+    EchoOpened<SocketEchoEngine> opened = SocketEchoEngine::open();
     if (const auto kept = drop_all_capabilities()) {
         std::fprintf(stderr, "pelmora: cannot give up capabilities (%s)\n", kept->c_str());
         return 1;
     }
     SocketEchoEngine unopened; // only stands in while start-up reports the refusal
     EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
-    if (opened)
-        echo_error = 0;
+    std::optional<EchoFailure> echo_refused;
+    if (!opened)
+        echo_refused = opened.failure();
 
     const CommandLine options = parse_command_line(raw_arguments(argc, argv));
     if (!options.error.isEmpty()) {
@@ -125,7 +111,7 @@ int main(int argc, char** argv) {
     if (options.headless) {
         if (!new_folder.isEmpty())
             tell_on_stderr(first_start_text(new_folder).simplified());
-        return run_headless(argc, argv, engine, echo_error, options);
+        return run_headless(argc, argv, engine, echo_refused, options);
     }
-    return run_with_windows(argc, argv, engine, echo_error, new_folder);
+    return run_with_windows(argc, argv, engine, echo_refused, new_folder);
 }

@@ -10,6 +10,7 @@
 // disabled record gets no packet.
 //
 // Free of Qt: the platform layer implements it on sockets.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,38 @@ enum class EchoOutcome { Reachable, Unreachable, Skipped };
 struct EchoResult {
     EchoOutcome outcome = EchoOutcome::Unreachable;
     std::optional<double> rtt_ms; // of the reply that made it reachable, when measured
+};
+
+// Why echo could not be had, one value for every step of the way: which step
+// failed, the system's error number, and the system's words for it.
+enum class EchoStep {
+    DatagramSocket, // the unprivileged ICMP socket
+    RawSocket,      // the raw one, for root or CAP_NET_RAW
+};
+
+struct EchoFailure {
+    EchoStep step = EchoStep::RawSocket;
+    int code = 0; // errno
+    std::string text;
+};
+
+// What an open gives: the opened part, or the failure that kept it closed.
+template <class T> class EchoOpened {
+  public:
+    EchoOpened(std::unique_ptr<T> opened) : opened_(std::move(opened)) {}
+    EchoOpened(EchoFailure failure) : failure_(std::move(failure)) {}
+
+    explicit operator bool() const { return opened_ != nullptr; }
+    T& operator*() const { return *opened_; }
+    T* operator->() const { return opened_.get(); }
+    // Why nothing was opened; only meaningful then.
+    const EchoFailure& failure() const { return failure_; }
+    // Hands the opened part over; nothing is left here.
+    std::unique_ptr<T> take() { return std::move(opened_); }
+
+  private:
+    std::unique_ptr<T> opened_;
+    EchoFailure failure_;
 };
 
 class EchoEngine {

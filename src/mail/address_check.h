@@ -6,6 +6,10 @@
 #include <QString>
 #include <optional>
 
-// The text shown to the operator when address (blanks at both ends already
-// stripped) cannot be used, naming setting_name; nullopt when it can.
-std::optional<QString> mail_address_refusal(const QString& address, const QString& setting_name);
+#include "mail/mail_transport.h"
+
+// Why address (blanks at both ends already stripped) cannot be used, as the
+// delivery's failure: refused here, with the operator's text naming
+// setting_name. Nothing when it can be used.
+std::optional<DeliveryFailure> mail_address_refusal(const QString& address,
+                                                    const QString& setting_name);

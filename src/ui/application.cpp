@@ -1,10 +1,6 @@
 #include "ui/application.h"
 
-#include "core/delivery_stop.h"
 #include "core/shared_state.h"
-#include "settings/conf_file.h"
-#include "settings/smtp_file.h"
-#include "targets/target_file.h"
 #include "ui/history_window.h"
 #include "ui/mail_settings_window.h"
 #include "ui/settings_window.h"
@@ -55,16 +51,10 @@ Application::~Application() {
 }
 
 bool Application::start() {
-    const WorkingFiles files = s_.files;
-    const StartupSteps steps{
-        s_.first_copy, s_.echo_right,
-        [files](Settings& settings) { return load_settings(settings, files.conf); },
-        [files](TargetList& targets) { return load_target_list(targets, files.targets); },
-        [files](MailSecurity& security) { return load_mail_security(security, files.smtp); }};
     // The minute count starts once start-up is done: its message boxes run
     // event loops of their own, and no minute may be handled before the files
     // are read.
-    if (!start_monitor(s_.state, s_.boxes, steps))
+    if (!s_.start_up())
         return false;
     main_->Timer1->start();
     return true;

@@ -1,15 +1,15 @@
 #pragma once
 // The running program put together: the shared state, the main window and its
-// handlers, the two secondary windows, and the services they use (message
-// boxes, echo engine, mail). main() builds the real one; tests build one with
-// scripted boxes, their own working directory and fakes.
+// handlers, the secondary windows, and the services they use (message boxes,
+// echo engine, mail). The services come made (app/monitor_services.h), real
+// for the program, with scripted boxes, fakes and a working directory of
+// their own for the tests.
 #include <functional>
 #include <memory>
 
 #include <QString>
 
 #include "core/monitoring_cycle.h"
-#include "core/startup.h"
 #include "ui/main_window.h"
 #include "ui/monitor_menu.h"
 #include "ui/single_window.h"
@@ -29,17 +29,14 @@ struct WorkingFiles {
     QString smtp = QStringLiteral("smtp.ini");
 };
 
-// Whether the program may send ICMP echo; the operator's explanation when not.
-using EchoRightCheck = std::function<std::optional<QString>()>;
-
 struct Services {
     SharedState& state;
     MessageBoxes& boxes;
     EchoEngine& engine;
     NoticeSender& mail;
-    std::function<bool()> first_copy;   // the single-instance check
-    WorkingFiles files;                 // conf.ini and kanshi.ini
-    EchoRightCheck echo_right = {};     // whether echo can be sent at all
+    // The start-up steps; false when the program must end (the operator was told).
+    std::function<bool()> start_up;
+    WorkingFiles files;
     CheckExecutor* executor = nullptr;  // where sweeps and mail block; none: in the call
     MailTransport* transport = nullptr; // for test mails; none: no テスト送信
 };

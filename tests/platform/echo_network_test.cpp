@@ -4,6 +4,7 @@
 // router's own kernel answers all of 198.18.8.0/22 and drops 198.18.12.0/22.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <linux/icmp.h>
 #include <memory>
@@ -152,9 +153,12 @@ TEST(EchoSockets, DatagramFirstWhereThePingGroupAdmitsUsElseRawElseNone) {
     ASSERT_TRUE(inside.ok());
     EXPECT_EQ(SocketEchoEngine::open()->socket_kind(), Kind::Raw);
     AsUnprivileged nobody;
-    int error = 0;
-    EXPECT_FALSE(SocketEchoEngine::open(&error));
+    const auto refused = SocketEchoEngine::open();
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.failure().step, EchoStep::RawSocket); // the last of the two tries
+    const int error = refused.failure().code;
     EXPECT_TRUE(error == EPERM || error == EACCES) << error;
+    EXPECT_EQ(refused.failure().text, std::strerror(error));
     // without a socket every enabled target is simply unreachable
     SocketEchoEngine fallback;
     EXPECT_EQ(fallback.check_all({{"127.0.0.1"}, {"127.0.0.1", false}}, 3, 64),
@@ -231,7 +235,7 @@ TEST(EchoAfterCapabilityDrop, ARawSocketOpenedBeforeStillReachesTheWorld) {
         if (const auto kept = drop_all_capabilities())
             return *kept;
         std::string seen = status_line("CapEff:") + " " + status_line("CapPrm:") + " ";
-        SocketEchoEngine engine(std::move(socket));
+        SocketEchoEngine engine(socket.take());
         for (const EchoOutcome o :
              engine.check_all({{world.answering_address()}, {world.silent_address()}}, 1, 64))
             seen += letter(o);
@@ -316,7 +320,7 @@ class EchoThroughRouter : public ::testing::TestWithParam<Kind> {
         if (!inside.ok())
             return nullptr;
         auto socket = IcmpEchoSocket::open(GetParam());
-        return socket ? std::make_unique<SocketEchoEngine>(std::move(socket)) : nullptr;
+        return socket ? std::make_unique<SocketEchoEngine>(socket.take()) : nullptr;
     }
 
     static std::vector<EchoOutcome> probe(const std::vector<EchoJob>& jobs, int attempts, int ttl) {
@@ -410,9 +414,9 @@ TEST(EchoUnprivileged, ASmallReceiveQueueStillTakesAThousandReplies) {
     AsUnprivileged nobody;
     // what an unprivileged process gets where net.core.rmem_max is at its
     // usual 208 KiB, and less
-    auto socket = IcmpEchoSocket::open(Kind::Datagram, nullptr, 64 << 10);
+    auto socket = IcmpEchoSocket::open(Kind::Datagram, 64 << 10);
     ASSERT_TRUE(socket);
-    auto engine = std::make_unique<SocketEchoEngine>(std::move(socket));
+    auto engine = std::make_unique<SocketEchoEngine>(socket.take());
     std::vector<EchoJob> jobs;
     for (int n = 0; n < 1001; ++n)
         jobs.push_back({"127.1." + std::to_string(n / 200) + "." + std::to_string(n % 200 + 1)});

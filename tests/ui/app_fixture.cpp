@@ -10,7 +10,20 @@ QByteArray AppFixture::three_targets() {
                                         "10.0.0.3\r\nC／3／c\r\n 0 \r\n"));
 }
 
-AppFixture::AppFixture(const QByteArray& kanshi, const QByteArray& conf, const QByteArray& smtp) {
+WorkingFiles files_in(const TempWorkDir& dir) {
+    return WorkingFiles{
+        dir.path(QStringLiteral("conf.ini")), dir.path(QStringLiteral("kanshi.ini")),
+        dir.path(QStringLiteral("pelmora.log")), dir.path(QStringLiteral("smtp.ini"))};
+}
+
+AppFixture::AppFixture(const QByteArray& kanshi, const QByteArray& conf, const QByteArray& smtp)
+    : services(MonitorParts{.boxes = boxes,
+                            .engine = engine,
+                            .files = files_in(dir),
+                            .first_copy = [] { return true; },
+                            .notices = &mail,
+                            .log = std::nullopt,
+                            .checks_on_workers = false}) {
     dir.write(QStringLiteral("conf.ini"), conf);
     dir.write(QStringLiteral("kanshi.ini"), kanshi);
     if (!smtp.isEmpty()) {
@@ -18,10 +31,6 @@ AppFixture::AppFixture(const QByteArray& kanshi, const QByteArray& conf, const Q
         QFile::setPermissions(dir.path(QStringLiteral("smtp.ini")),
                               QFile::ReadOwner | QFile::WriteOwner);
     }
-    app = std::make_unique<Application>(Services{
-        state, boxes, engine, mail, [] { return true; },
-        WorkingFiles{dir.path(QStringLiteral("conf.ini")), dir.path(QStringLiteral("kanshi.ini")),
-                     dir.path(QStringLiteral("pelmora.log")),
-                     dir.path(QStringLiteral("smtp.ini"))}});
+    app = std::make_unique<Application>(services.for_windows());
     started = app->start();
 }

@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <memory>
 
-#include "core/shared_state.h"
+#include "app/monitor_services.h"
 #include "support/fakes.h"
 #include "support/scripted_boxes.h"
 #include "support/work_dir.h"
@@ -19,12 +19,16 @@ struct AppFixture {
     static QByteArray three_targets(); // 10.0.0.1..3, descriptions A／1／a .. C／3／c, flags 0
 
     TempWorkDir dir;
-    SharedState state;
     ScriptedBoxes boxes;
     ScriptedEngine engine;
     RecordingMailer mail;
+    MonitorServices services; // checks and mails run in the call
+    SharedState& state = services.state;
     std::unique_ptr<Application> app;
     bool started = false;
 
     MainWindow& main() { return app->main_window(); }
 };
+
+// conf.ini, kanshi.ini, pelmora.log and smtp.ini in dir.
+WorkingFiles files_in(const TempWorkDir& dir);

@@ -13,12 +13,10 @@
 #include <memory>
 #include <thread>
 
-#include "core/check_executor.h"
-#include "core/echo_engine.h"
-#include "core/shared_state.h"
-#include "mail/notice_delivery.h"
+#include "app/monitor_services.h"
+#include "app_fixture.h"
+#include "mail/mail_transport.h"
 #include "support/work_dir.h"
-#include "ui/application.h"
 #include "ui/qt_message_boxes.h"
 
 // Takes `delay` per sweep; the second target never answers.
@@ -48,28 +46,24 @@ struct StallingTransport : MailTransport {
 
 struct BusyApp {
     // interval 1, 3 attempts, TTL 64, delivery stops after 9 notices
-    BusyApp(SlowEngine& engine, MailTransport& transport) : mail(transport, boxes) {
+    BusyApp(SlowEngine& engine, MailTransport& transport)
+        : services(MonitorParts{.boxes = boxes,
+                                .engine = engine,
+                                .files = files_in(dir),
+                                .first_copy = [] { return true; },
+                                .transport = &transport,
+                                .log = std::nullopt}) {
         dir.write(QStringLiteral("conf.ini"), conf_bytes(1, 3, 64, 9));
         dir.write(QStringLiteral("kanshi.ini"), "10.0.0.1\r\nA\r\n 0 \r\n10.0.0.2\r\nB\r\n 0 \r\n");
-        app = std::make_unique<Application>(
-            Services{state,
-                     boxes,
-                     engine,
-                     mail,
-                     [] { return true; },
-                     WorkingFiles{dir.path(QStringLiteral("conf.ini")),
-                                  dir.path(QStringLiteral("kanshi.ini"))},
-                     {},
-                     &executor});
+        app = std::make_unique<Application>(services.for_windows());
         started = app->start();
         app->main_window().show();
     }
 
     TempWorkDir dir;
-    ThreadedExecutor executor;
-    SharedState state;
     QtMessageBoxes boxes;
-    NoticeDelivery mail;
+    MonitorServices services;
+    SharedState& state = services.state;
     std::unique_ptr<Application> app;
     bool started = false;
 };

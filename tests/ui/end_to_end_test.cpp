@@ -44,9 +44,8 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
     if (!world.ok())
         GTEST_SKIP() << world.why_not();
     SmtpTestServer smtp;
-    int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> engine = SocketEchoEngine::open(&echo_error);
-    ASSERT_TRUE(engine) << "no ICMP socket: errno " << echo_error;
+    const auto engine = SocketEchoEngine::open();
+    ASSERT_TRUE(engine) << "no ICMP socket: " << engine.failure().text;
 
     TempWorkDir dir;
     // interval 1 (every tick sweeps), 2 attempts, TTL 64, delivery stops after 2 notices
@@ -130,9 +129,8 @@ TEST(EndToEnd, EchoGoesOnWhileTheBoxOfAMailServerThatNeverAnswersWaits) {
     if (!world.ok())
         GTEST_SKIP() << world.why_not();
     SmtpTestServer smtp(SmtpTestServer::Mode::Silent); // takes the connection, never greets
-    int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> socket_engine = SocketEchoEngine::open(&echo_error);
-    ASSERT_TRUE(socket_engine) << "no ICMP socket: errno " << echo_error;
+    const auto socket_engine = SocketEchoEngine::open();
+    ASSERT_TRUE(socket_engine) << "no ICMP socket: " << socket_engine.failure().text;
     CountingEngine engine(*socket_engine);
 
     TempWorkDir dir;
@@ -143,19 +141,16 @@ TEST(EndToEnd, EchoGoesOnWhileTheBoxOfAMailServerThatNeverAnswersWaits) {
                             QStringLiteral("\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n") +
                             QString::fromStdString(world.silent_address()) +
                             QStringLiteral("\r\n支店スイッチ／06-0000-0000／佐藤\r\n 0 \r\n")));
-    ThreadedExecutor executor;
-    SharedState state;
     QtMessageBoxes boxes;
     CurlMailTransport curl{SmtpTimeouts{2s, 2s, 1s, 30s}};
-    NoticeDelivery mail{curl, boxes};
-    Application app(Services{state,
-                             boxes,
-                             engine,
-                             mail,
-                             [] { return true; },
-                             WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
-                             {},
-                             &executor});
+    MonitorServices services(MonitorParts{.boxes = boxes,
+                                          .engine = engine,
+                                          .files = files_in(dir),
+                                          .first_copy = [] { return true; },
+                                          .transport = &curl,
+                                          .log = std::nullopt});
+    SharedState& state = services.state;
+    Application app(services.for_windows());
     ASSERT_TRUE(app.start());
     MainWindow& w = app.main_window();
     w.show();
@@ -187,7 +182,7 @@ TEST(EndToEnd, StatusWithRoundTripsLogAndHistoryAcrossARestart) {
     if (!world.ok())
         GTEST_SKIP() << world.why_not();
     SmtpTestServer smtp;
-    std::unique_ptr<SocketEchoEngine> engine = SocketEchoEngine::open();
+    const auto engine = SocketEchoEngine::open();
     ASSERT_TRUE(engine);
 
     TempWorkDir dir;

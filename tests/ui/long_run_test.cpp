@@ -206,9 +206,8 @@ TEST(LongRun, FlappingTargetOverFiveHundredTicks) {
     if (!world.ok())
         GTEST_SKIP() << world.why_not();
     SmtpTestServer smtp;
-    int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> engine = SocketEchoEngine::open(&echo_error);
-    ASSERT_TRUE(engine) << "no ICMP socket: errno " << echo_error;
+    const auto engine = SocketEchoEngine::open();
+    ASSERT_TRUE(engine) << "no ICMP socket: " << engine.failure().text;
 
     constexpr int kTicks = 500;
     constexpr int kInterval = 2; // every second tick sweeps, the others count

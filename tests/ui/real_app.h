@@ -6,29 +6,23 @@
 #include <QCoreApplication>
 #include <chrono>
 
-#include "core/check_executor.h"
-#include "core/shared_state.h"
-#include "mail/notice_delivery.h"
-#include "platform/event_log_file.h"
+#include "app/monitor_services.h"
+#include "app_fixture.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "support/scripted_boxes.h"
 #include "support/work_dir.h"
-#include "ui/application.h"
 
 struct RealApp {
     RealApp(const TempWorkDir& dir, EchoEngine& engine)
-        : log_path(dir.path("pelmora.log")),
-          app(Services{
-              state,
-              boxes,
-              engine,
-              mail,
-              [] { return true; },
-              WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini"), dir.path("pelmora.log")},
-              {},
-              &executor}) {
-        log.follow(state.events, {});
-    }
+        : services(MonitorParts{
+              .boxes = boxes,
+              .engine = engine,
+              .files = files_in(dir),
+              .first_copy = [] { return true; },
+              .transport = &curl,
+              // the program's log in the working directory, without the system log
+              .log = EventLogOptions{dir.path("pelmora.log"), kLogRotateBytes, false}}),
+          app(services.for_windows()) {}
 
     // One minute, and the check it may start, to its end.
     void tick() {
@@ -37,14 +31,10 @@ struct RealApp {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
-    QString log_path;
-    ThreadedExecutor executor;
-    SharedState state;
-    // the program's log in the working directory, without the system log
-    EventLogFile log{EventLogOptions{log_path, kLogRotateBytes, false}};
     ScriptedBoxes boxes;
     CurlMailTransport curl{SmtpTimeouts{std::chrono::seconds(5), std::chrono::seconds(10),
                                         std::chrono::seconds(2), std::chrono::seconds(30)}};
-    NoticeDelivery mail{curl, boxes, &state.events};
+    MonitorServices services;
+    SharedState& state = services.state;
     Application app;
 };

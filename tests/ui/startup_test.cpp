@@ -56,12 +56,16 @@ TEST(Startup, AnUnreadableFileEndsItWithAMessageNamingFileAndLine) {
 
 TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
     TempWorkDir dir; // no files at all: a second copy must not even look
-    SharedState state;
     ScriptedBoxes boxes;
     ScriptedEngine engine;
     RecordingMailer mail;
-    Application app(Services{state, boxes, engine, mail, [] { return false; },
-                             WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")}});
+    MonitorServices services(MonitorParts{.boxes = boxes,
+                                          .engine = engine,
+                                          .files = files_in(dir),
+                                          .first_copy = [] { return false; },
+                                          .notices = &mail,
+                                          .log = std::nullopt});
+    Application app(services.for_windows());
     EXPECT_FALSE(app.start());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text, QStringLiteral("すでに起動されています。"));
@@ -72,20 +76,25 @@ TEST(Startup, ASecondCopyIsToldAndReadsNothing) {
 
 TEST(Startup, WithoutTheRightToSendEchoItSaysHowToGrantItAndEnds) {
     TempWorkDir dir; // no files: the refusal comes before they are read
-    SharedState state;
     ScriptedBoxes boxes;
     ScriptedEngine engine;
     RecordingMailer mail;
-    Application app(Services{
-        state, boxes, engine, mail, [] { return true; },
-        WorkingFiles{dir.path("conf.ini"), dir.path("kanshi.ini")},
-        [] { return std::optional<QString>(echo_right_message(EPERM, "/usr/bin/pelmora")); }});
+    MonitorServices services(
+        MonitorParts{.boxes = boxes,
+                     .engine = engine,
+                     .echo_refused = EchoFailure{EchoStep::RawSocket, EPERM, "not permitted"},
+                     .files = files_in(dir),
+                     .first_copy = [] { return true; },
+                     .notices = &mail,
+                     .log = std::nullopt});
+    Application app(services.for_windows());
     EXPECT_FALSE(app.start());
     ASSERT_EQ(boxes.shown.size(), 1u);
     const BoxRequest& box = boxes.last();
     EXPECT_EQ(box.icon, BoxIcon::Critical);
     EXPECT_TRUE(box.text.contains("net.ipv4.ping_group_range")) << box.text.toStdString();
-    EXPECT_TRUE(box.text.contains("setcap cap_net_raw+ep /usr/bin/pelmora"));
+    EXPECT_TRUE(
+        box.text.contains("setcap cap_net_raw+ep " + QCoreApplication::applicationFilePath()));
 }
 
 TEST(Startup, HandEditedMistakesAreShownOnceAndMonitoringStartsAnyway) {

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -63,19 +64,18 @@ timespec until_now(std::chrono::steady_clock::time_point until) {
 
 } // namespace
 
-std::unique_ptr<IcmpEchoSocket> IcmpEchoSocket::open(int* error_number) {
-    if (auto datagram = open(Kind::Datagram, error_number))
+EchoOpened<IcmpEchoSocket> IcmpEchoSocket::open() {
+    if (auto datagram = open(Kind::Datagram))
         return datagram;
-    return open(Kind::Raw, error_number);
+    return open(Kind::Raw);
 }
 
-std::unique_ptr<IcmpEchoSocket> IcmpEchoSocket::open(Kind kind, int* error_number,
-                                                     int queue_bytes) {
+EchoOpened<IcmpEchoSocket> IcmpEchoSocket::open(Kind kind, int queue_bytes) {
     const int fd = open_fd(kind, queue_bytes);
     if (fd < 0) {
-        if (error_number)
-            *error_number = errno;
-        return nullptr;
+        const int code = errno;
+        return EchoFailure{kind == Kind::Raw ? EchoStep::RawSocket : EchoStep::DatagramSocket, code,
+                           std::generic_category().message(code)};
     }
     return std::unique_ptr<IcmpEchoSocket>(new IcmpEchoSocket(fd, kind, fresh_identifier()));
 }

@@ -4,19 +4,19 @@
 // raw one (root or CAP_NET_RAW), in the order ping itself tries them.
 #include <memory>
 
+#include "core/echo_engine.h"
 #include "platform/echo/echo_transport.h"
 
 class IcmpEchoSocket : public EchoTransport {
   public:
     enum class Kind { Datagram, Raw };
 
-    // A socket of the first kind the system grants, or nullptr when it grants
-    // neither; *error_number (when given) then holds the errno of the last try.
-    static std::unique_ptr<IcmpEchoSocket> open(int* error_number = nullptr);
+    // A socket of the first kind the system grants, or, when it grants
+    // neither, the failure of the last try.
+    static EchoOpened<IcmpEchoSocket> open();
     // One kind only, for tests and measurements of each path; queue_bytes
     // stands in for a system that caps the receive queue lower.
-    static std::unique_ptr<IcmpEchoSocket> open(Kind kind, int* error_number = nullptr,
-                                                int queue_bytes = kQueueBytes);
+    static EchoOpened<IcmpEchoSocket> open(Kind kind, int queue_bytes = kQueueBytes);
 
     // A sweep of a thousand targets can have a reply to each of them queued
     // at once, at well over a kilobyte of kernel bookkeeping apiece; a dropped

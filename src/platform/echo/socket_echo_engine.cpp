@@ -6,11 +6,11 @@ int ttl_on_the_wire(int stored) {
     return std::clamp(stored, 1, 255);
 }
 
-std::unique_ptr<SocketEchoEngine> SocketEchoEngine::open(int* error_number, EchoTiming timing) {
-    auto socket = IcmpEchoSocket::open(error_number);
+EchoOpened<SocketEchoEngine> SocketEchoEngine::open(EchoTiming timing) {
+    EchoOpened<IcmpEchoSocket> socket = IcmpEchoSocket::open();
     if (!socket)
-        return nullptr;
-    return std::make_unique<SocketEchoEngine>(std::move(socket), timing);
+        return socket.failure();
+    return std::make_unique<SocketEchoEngine>(socket.take(), timing);
 }
 
 SocketEchoEngine::SocketEchoEngine(std::unique_ptr<IcmpEchoSocket> socket, EchoTiming timing)
@@ -31,7 +31,7 @@ std::vector<EchoResult> SocketEchoEngine::check_all_timed(const std::vector<Echo
     const bool any_enabled =
         std::any_of(jobs.begin(), jobs.end(), [](const EchoJob& job) { return job.enabled; });
     if (any_enabled && !socket_)
-        socket_ = IcmpEchoSocket::open();
+        socket_ = IcmpEchoSocket::open().take();
     if (!any_enabled || !socket_ || !socket_->set_ttl(ttl_on_the_wire(ttl))) {
         std::vector<EchoResult> results;
         for (const EchoJob& job : jobs)

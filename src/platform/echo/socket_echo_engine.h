@@ -11,11 +11,9 @@
 class SocketEchoEngine : public EchoEngine {
   public:
     // The engine on the first socket kind the system grants (see
-    // icmp_echo_socket.h), or nullptr when it grants neither; *error_number
-    // (when given) then holds the errno. Such a process needs its group in
-    // net.ipv4.ping_group_range, or CAP_NET_RAW.
-    static std::unique_ptr<SocketEchoEngine> open(int* error_number = nullptr,
-                                                  EchoTiming timing = {});
+    // icmp_echo_socket.h), or why it grants neither. A process needs its
+    // group in net.ipv4.ping_group_range, or CAP_NET_RAW.
+    static EchoOpened<SocketEchoEngine> open(EchoTiming timing = {});
     // The engine on a socket of the caller's choosing.
     explicit SocketEchoEngine(std::unique_ptr<IcmpEchoSocket> socket, EchoTiming timing = {});
     // An engine that opens its socket at first use, and tries again at each

@@ -56,9 +56,8 @@ std::optional<DeliveryFailure> CurlMailTransport::send(const Notice& notice) {
     }
     for (const auto& [address, name] : {std::pair{from, QStringLiteral("送信元アドレス")},
                                         std::pair{to, QStringLiteral("送信先アドレス")}}) {
-        if (const std::optional<QString> refusal = mail_address_refusal(address, name))
-            return DeliveryFailure{DeliveryStage::Refused, delivery_code::refused_setting,
-                                   *refusal};
+        if (auto failure = mail_address_refusal(address, name))
+            return failure;
     }
     const std::optional<SmtpServerAddress> server = parse_smtp_server_address(server_setting);
     if (!server)

@@ -1,0 +1,91 @@
+#include "app/monitor_services.h"
+
+#include <QCoreApplication>
+
+#include "core/app_title.h"
+#include "core/file_error.h"
+#include "core/startup.h"
+#include "mail/notice_delivery.h"
+#include "platform/smtp/curl_mail_transport.h"
+#include "settings/conf_file.h"
+#include "settings/smtp_file.h"
+#include "targets/target_file.h"
+
+MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) {
+    if (parts_.log) {
+        log_ = std::make_unique<EventLogFile>(*parts_.log);
+        log_->follow(state.events, parts_.tell);
+    }
+    if (!parts_.transport) {
+        own_transport_ = std::make_unique<CurlMailTransport>();
+        parts_.transport = own_transport_.get();
+    }
+    notices_ = parts_.notices;
+    if (!notices_) {
+        delivery_ =
+            std::make_unique<NoticeDelivery>(*parts_.transport, parts_.boxes, &state.events);
+        notices_ = delivery_.get();
+    }
+
+    const WorkingFiles files = parts_.files;
+    steps_.first_copy = parts_.first_copy;
+    if (!steps_.first_copy)
+        steps_.first_copy = [this] { return lock_.acquire(); };
+    if (const std::optional<EchoFailure> refused = parts_.echo_refused)
+        steps_.echo_right = [code = refused->code]() -> std::optional<QString> {
+            return echo_right_message(code, QCoreApplication::applicationFilePath());
+        };
+    steps_.load_settings = [files](Settings& settings) {
+        return load_settings(settings, files.conf);
+    };
+    steps_.load_targets = [files](TargetList& targets) {
+        return load_target_list(targets, files.targets);
+    };
+    steps_.load_mail_security = [files](MailSecurity& security) {
+        return load_mail_security(security, files.smtp);
+    };
+}
+
+MonitorServices::~MonitorServices() = default;
+
+Services MonitorServices::for_windows() {
+    return Services{.state = state,
+                    .boxes = parts_.boxes,
+                    .engine = parts_.engine,
+                    .mail = *notices_,
+                    .start_up = [this] { return start(); },
+                    .files = parts_.files,
+                    .executor = executor(),
+                    .transport = parts_.transport};
+}
+
+bool MonitorServices::start() {
+    return start_monitor(state, parts_.boxes, steps_);
+}
+
+void MonitorServices::reload(const std::function<void(const QString&)>& tell) {
+    // Read into copies, so that a file that fails leaves the values in use.
+    Settings settings = state.settings;
+    TargetList targets = state.targets;
+    MailSecurity security = state.mail_security;
+    const FileRead conf = steps_.load_settings(settings);
+    const FileRead kanshi = conf.ok() ? steps_.load_targets(targets) : conf;
+    const FileRead smtp = kanshi.ok() ? steps_.load_mail_security(security) : kanshi;
+    if (!smtp.ok()) {
+        tell(smtp.failure().text.simplified() +
+             QStringLiteral(" 以前の設定のまま監視を続けます。"));
+        return;
+    }
+    state.settings = settings;
+    state.targets = targets;
+    state.mail_security = security;
+    state.monitor.set_interval_in_use(settings.interval_minutes);
+    state.monitor.set_announced_targets(targets.count);
+    tell(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")
+             .arg(targets.count)
+             .arg(settings.interval_minutes));
+    const QString warnings = hand_edit_warning_box_text(conf.warnings() + kanshi.warnings());
+    if (!warnings.isEmpty())
+        parts_.boxes.inform({warnings, app_title(), BoxIcon::Warning},
+                            MessageBoxes::Kind::HandEditWarnings);
+}
