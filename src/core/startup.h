@@ -18,7 +18,7 @@ struct StartupSteps {
     // Why echo requests cannot be sent, or nothing when they can. Without
     // that right every device would look dead, so the program ends instead.
     std::function<std::optional<QString>()> echo_right;
-    // Read the two files; each throws FileError and then leaves its values alone.
+    // Read conf.ini and kanshi.ini; each throws FileError and then leaves its values alone.
     std::function<void(Settings&)> load_settings;
     std::function<void(TargetList&)> load_targets;
     // What the operator should know about hand-edited values the program

@@ -1,6 +1,6 @@
 #pragma once
 // The running program put together: the shared state, the main window and its
-// handlers, the two secondary windows, and the services they use (message
+// handlers, the secondary windows, and the services they use (message
 // boxes, echo engine, mail). main() builds the real one; tests build one with
 // scripted boxes, their own working directory and fakes.
 #include <functional>

@@ -1,6 +1,7 @@
 #pragma once
-// Making the controls of the three windows: each carries its name as its
-// object name, so that tests and the layout speak of the same Label1 or Text5.
+// Making the controls of the three windows: each keeps the form's control
+// name ("Text5") as its object name, which the tests and the keyboard
+// map go on using; the member that holds it says what it shows or does.
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
