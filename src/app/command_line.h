@@ -8,7 +8,7 @@
 struct CommandLine {
     bool help = false;
     bool headless = false;
-    QString dir;              // --dir DIR: the folder that holds the two files
+    QString dir;              // --dir DIR: the folder of the program's files
     bool user_folder = false; // --user-folder: the per-user folder (menu starts)
     bool test_mail = false;   // --test-mail: send one test mail and end
     // Milliseconds in a monitoring "minute"; for tests that cannot wait.

@@ -1,6 +1,6 @@
 #pragma once
 // What the monitor did, as it happens: start and end, each check, each
-// notice, the delivery stop entered and left, the two files saved. The log
+// notice, the delivery stop entered and left, conf.ini or kanshi.ini saved. The log
 // and the status window listen; every event is announced on the window's
 // thread, in the order it happened.
 #include <QDateTime>

@@ -10,10 +10,10 @@
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
       cycle_(s_.state, s_.engine, s_.mail, s_.executor) {
-    main_->on_Timer1 = [this] { Timer1_Timer(); };
-    main_->on_Command2 = [this] { Command2_Click(); };
-    main_->on_Command3 = [this] { Command3_Click(); };
-    main_->on_Command4 = [this] { Command4_Click(); };
+    main_->on_minute = [this] { Timer1_Timer(); };
+    main_->on_release = [this] { Command2_Click(); };
+    main_->on_open_settings = [this] { Command3_Click(); };
+    main_->on_open_editor = [this] { Command4_Click(); };
     menu_ = std::make_unique<MonitorMenu>(*main_, s_.state,
                                           MenuHandlers{[this] { status_window_.open(); },
                                                        [this] { history_window_.open(); },
@@ -56,7 +56,7 @@ bool Application::start() {
     // are read.
     if (!s_.start_up())
         return false;
-    main_->Timer1->start();
+    main_->minute_timer->start();
     return true;
 }
 

@@ -1,14 +1,34 @@
 #pragma once
-// Making the controls of the three windows: each carries its name as its
-// object name, so that tests and the layout speak of the same Label1 or Text5.
+// Making the controls of the three windows: each keeps the form's control
+// name ("Text5") as its object name, which the tests and the keyboard
+// map go on using; the member that holds it says what it shows or does.
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+// An Alt+letter that is no access key does nothing: a text box would take it
+// as the letter, and a letter in an octet box throws away the record's
+// unstored edits. Access keys never get here, the shortcut map takes them
+// first; Ctrl+Alt (AltGr on some keyboards) still types.
+class DropStrayAltKeys : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        return mods.testFlag(Qt::AltModifier) && !mods.testFlag(Qt::ControlModifier) &&
+               !key->text().isEmpty() && key->text().at(0).isPrint();
+    }
+};
+
 template <class W> W* named_control(W* w, const char* name, QRect place) {
     w->setObjectName(QString::fromLatin1(name));
     w->setGeometry(place);
+    w->installEventFilter(new DropStrayAltKeys(w));
     return w;
 }
 

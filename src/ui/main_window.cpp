@@ -28,65 +28,66 @@ MainWindow::MainWindow(SharedState& state) : state_(state) {
     setWindowTitle(app_title());
     setFixedSize(twips(2970), twips(2730)); // about 198 x 182
 
-    Label1 = make_label(this, "Label1", QStringLiteral("監視タイミング（分）"),
-                        twips_rect(120, 120, 1695, 255));
-    Label7 = boxed_number(this, "Label7", twips_rect(120, 360, 1215, 375));
-    Label2 = make_label(this, "Label2", QStringLiteral("監視経過時間（分）"),
-                        twips_rect(120, 840, 1695, 255));
-    Label6 = boxed_number(this, "Label6", twips_rect(120, 1080, 1215, 375));
-    Command1 =
+    interval_caption = make_label(this, "Label1", QStringLiteral("監視タイミング（分）"),
+                                  twips_rect(120, 120, 1695, 255));
+    interval_in_use = boxed_number(this, "Label7", twips_rect(120, 360, 1215, 375));
+    elapsed_caption = make_label(this, "Label2", QStringLiteral("監視経過時間（分）"),
+                                 twips_rect(120, 840, 1695, 255));
+    elapsed_minutes = boxed_number(this, "Label6", twips_rect(120, 1080, 1215, 375));
+    exit_button =
         make_button(this, "Command1", QStringLiteral("終了(&E)"), twips_rect(120, 1560, 1215, 495));
-    Command3 = make_button(this, "Command3", QStringLiteral("環境設定(&S)"),
-                           twips_rect(1680, 120, 1215, 495));
-    Command4 = make_button(this, "Command4", QStringLiteral("監視設定(&I)"),
-                           twips_rect(1680, 720, 1215, 495));
-    Yokusi_view = make_label(this, "Yokusi_view", QString(), twips_rect(1440, 1560, 1455, 255));
-    Command2 = make_button(this, "Command2", QStringLiteral("停止解除(&R)"),
-                           twips_rect(1680, 1800, 1215, 495));
-    Command2->setEnabled(false);
-    Label5 =
+    settings_button = make_button(this, "Command3", QStringLiteral("環境設定(&S)"),
+                                  twips_rect(1680, 120, 1215, 495));
+    editor_button = make_button(this, "Command4", QStringLiteral("監視設定(&I)"),
+                                twips_rect(1680, 720, 1215, 495));
+    notices_in_a_row =
+        make_label(this, "Yokusi_view", QString(), twips_rect(1440, 1560, 1455, 255));
+    release_button = make_button(this, "Command2", QStringLiteral("停止解除(&R)"),
+                                 twips_rect(1680, 1800, 1215, 495));
+    release_button->setEnabled(false);
+    version_label =
         make_label(this, "Label5", QStringLiteral("(Ver.2.04)"), twips_rect(0, 2160, 735, 255));
-    Label4 =
+    icmp_caption =
         make_label(this, "Label4", QStringLiteral("ICMP監視"), twips_rect(900, 2160, 600, 165));
-    QFont small = Label4->font();
+    QFont small = icmp_caption->font();
     small.setPixelSize(9);
-    Label4->setFont(small);
-    Line1 = new QFrame(this);
-    Line1->setObjectName(QStringLiteral("Line1"));
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setFrameShadow(QFrame::Sunken);
-    Line1->setGeometry(twips(0), twips(2400) - 1, twips(3000), 2);
-    Label3 = make_label(this, "Label3", QString(), twips_rect(120, 2520, 2820, 180));
+    icmp_caption->setFont(small);
+    separator = new QFrame(this);
+    separator->setObjectName(QStringLiteral("Line1"));
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    separator->setGeometry(twips(0), twips(2400) - 1, twips(3000), 2);
+    target_count = make_label(this, "Label3", QString(), twips_rect(120, 2520, 2820, 180));
 
     // Tab order follows the creation order of the buttons.
-    setTabOrder(Command1, Command3);
-    setTabOrder(Command3, Command4);
-    setTabOrder(Command4, Command2);
+    setTabOrder(exit_button, settings_button);
+    setTabOrder(settings_button, editor_button);
+    setTabOrder(editor_button, release_button);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(60000);
-    Timer1->setTimerType(
+    minute_timer = new QTimer(this);
+    minute_timer->setObjectName(QStringLiteral("Timer1"));
+    minute_timer->setInterval(60000);
+    minute_timer->setTimerType(
         Qt::PreciseTimer); // a minute is a minute: the interval is counted in ticks
-    connect(Timer1, &QTimer::timeout, this, [this] {
-        if (on_Timer1)
-            on_Timer1();
+    connect(minute_timer, &QTimer::timeout, this, [this] {
+        if (on_minute)
+            on_minute();
     });
 
-    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, [this] {
-        if (on_Command2)
-            on_Command2();
+    connect(exit_button, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(release_button, &QPushButton::clicked, this, [this] {
+        if (on_release)
+            on_release();
     });
-    connect(Command3, &QPushButton::clicked, this, [this] {
-        if (on_Command3)
-            on_Command3();
+    connect(settings_button, &QPushButton::clicked, this, [this] {
+        if (on_open_settings)
+            on_open_settings();
     });
-    connect(Command4, &QPushButton::clicked, this, [this] {
-        if (on_Command4)
-            on_Command4();
+    connect(editor_button, &QPushButton::clicked, this, [this] {
+        if (on_open_editor)
+            on_open_editor();
     });
-    Command3->installEventFilter(this);
+    settings_button->installEventFilter(this);
 
     setAutoFillBackground(true);
     show_normal();
@@ -101,13 +102,13 @@ void MainWindow::show_field(MonitorField field) {
     const MonitorState& m = state_.monitor;
     switch (field) {
     case MonitorField::ElapsedMinutes:
-        Label6->setText(QString::number(m.elapsed_minutes()));
+        elapsed_minutes->setText(QString::number(m.elapsed_minutes()));
         break;
     case MonitorField::IntervalInUse:
-        Label7->setText(QString::number(m.interval_in_use()));
+        interval_in_use->setText(QString::number(m.interval_in_use()));
         break;
     case MonitorField::NoticesInARow:
-        Yokusi_view->setText(notices_in_a_row_text(m.notices_in_a_row()));
+        notices_in_a_row->setText(notices_in_a_row_text(m.notices_in_a_row()));
         break;
     case MonitorField::DeliveryStopped:
         if (m.delivery_stopped())
@@ -116,7 +117,7 @@ void MainWindow::show_field(MonitorField field) {
             show_normal();
         break;
     case MonitorField::AnnouncedTargets:
-        Label3->setText(monitored_targets_text(m.announced_targets()));
+        target_count->setText(monitored_targets_text(m.announced_targets()));
         break;
     }
 }
@@ -128,16 +129,16 @@ void MainWindow::set_background(const QColor& color) {
 }
 
 void MainWindow::show_stopped() {
-    Command2->setEnabled(true);
-    Command3->setEnabled(false);
-    Command4->setEnabled(false);
+    release_button->setEnabled(true);
+    settings_button->setEnabled(false);
+    editor_button->setEnabled(false);
     set_background(QColor(255, 0, 0));
 }
 
 void MainWindow::show_normal() {
-    Command2->setEnabled(false);
-    Command3->setEnabled(true);
-    Command4->setEnabled(true);
+    release_button->setEnabled(false);
+    settings_button->setEnabled(true);
+    editor_button->setEnabled(true);
     set_background(QApplication::palette().color(QPalette::Button));
 }
 
@@ -145,15 +146,15 @@ void MainWindow::Command1_Click() {
     end_program();
 }
 
-void MainWindow::Command3_GotFocus() {
+void MainWindow::refresh_interval_in_use() {
     // A new interval from the settings window takes effect here, when the
     // operator comes back to the main window.
     state_.monitor.set_interval_in_use(state_.settings.interval_minutes);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Command3 && event->type() == QEvent::FocusIn)
-        Command3_GotFocus();
+    if (watched == settings_button && event->type() == QEvent::FocusIn)
+        refresh_interval_in_use();
     return QWidget::eventFilter(watched, event);
 }
 

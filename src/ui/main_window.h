@@ -21,31 +21,31 @@ class MainWindow : public QWidget {
     ~MainWindow() override;
 
     // Whether the stop display is on: red, 停止解除 enabled, the other two locked.
-    bool shows_delivery_stop() const { return Command2->isEnabled(); }
+    bool shows_delivery_stop() const { return release_button->isEnabled(); }
 
     // Handlers the application plugs in.
-    std::function<void()> on_Timer1;
-    std::function<void()> on_Command2;
-    std::function<void()> on_Command3;
-    std::function<void()> on_Command4;
+    std::function<void()> on_minute;
+    std::function<void()> on_release;
+    std::function<void()> on_open_settings;
+    std::function<void()> on_open_editor;
 
     void Command1_Click();
-    void Command3_GotFocus();
+    void refresh_interval_in_use();
 
-    QLabel* Label1;
-    QLabel* Label7;
-    QLabel* Label2;
-    QLabel* Label6;
-    QPushButton* Command1;
-    QLabel* Yokusi_view;
-    QPushButton* Command2;
-    QPushButton* Command3;
-    QPushButton* Command4;
-    QLabel* Label5;
-    QLabel* Label4;
-    QFrame* Line1;
-    QLabel* Label3;
-    QTimer* Timer1;
+    QLabel* interval_caption;
+    QLabel* interval_in_use;
+    QLabel* elapsed_caption;
+    QLabel* elapsed_minutes;
+    QPushButton* exit_button;
+    QLabel* notices_in_a_row;
+    QPushButton* release_button;
+    QPushButton* settings_button;
+    QPushButton* editor_button;
+    QLabel* version_label;
+    QLabel* icmp_caption;
+    QFrame* separator;
+    QLabel* target_count;
+    QTimer* minute_timer;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

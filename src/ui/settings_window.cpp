@@ -11,30 +11,36 @@ SettingsWindow::SettingsWindow(Settings& settings, MessageBoxes& boxes, QString 
     setWindowTitle(QStringLiteral("環境設定"));
     setFixedSize(313, 300);
 
-    Label1 = make_label(this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"),
-                        {8, 8, 169, 17});
-    Text1 = make_text_box(this, "Text1", QString(), {8, 24, 297, 25});
-    Label2 = make_label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
-    Text2 = make_text_box(this, "Text2", QString(), {8, 72, 297, 25});
-    Label3 =
+    admin_address_caption = make_label(
+        this, "Label1", QStringLiteral("管理者メールアドレス(メール先)"), {8, 8, 169, 17});
+    admin_address = make_text_box(this, "Text1", QString(), {8, 24, 297, 25});
+    sender_address_caption =
+        make_label(this, "Label2", QStringLiteral("送信用メールアドレス"), {8, 56, 129, 17});
+    sender_address = make_text_box(this, "Text2", QString(), {8, 72, 297, 25});
+    smtp_server_caption =
         make_label(this, "Label3", QStringLiteral("送信用SMTPサーバアドレス"), {8, 104, 161, 17});
-    Text3 = make_text_box(this, "Text3", QString(), {8, 120, 297, 25});
-    Label4 = make_label(this, "Label4", QStringLiteral("送信用　ドメイン名"), {8, 152, 177, 17});
-    Text4 = make_text_box(this, "Text4", QString(), {8, 168, 233, 25});
-    Label5 = make_label(this, "Label5", QStringLiteral("監視間隔（分）"), {8, 200, 81, 17});
-    Text5 = make_text_box(this, "Text5", QString(), {16, 216, 41, 25});
-    Label6 = make_label(this, "Label6", QStringLiteral("ICMP失敗許容値"), {96, 200, 97, 17});
-    Text6 = make_text_box(this, "Text6", QString(), {104, 216, 41, 25});
-    Label8 = make_label(this, "Label8", QStringLiteral("Mail配信停止値"), {8, 248, 81, 17});
-    Text8 = make_text_box(this, "Text8", QString(), {16, 264, 41, 25});
-    Label7 = make_label(this, "Label7", QStringLiteral("TTL値(1～255)"), {104, 248, 89, 17});
-    Text7 = make_text_box(this, "Text7", QString(), {104, 264, 41, 25});
-    Command1 = make_button(this, "Command1", QStringLiteral("終了(&E)"), {200, 224, 105, 49});
+    smtp_server = make_text_box(this, "Text3", QString(), {8, 120, 297, 25});
+    sender_domain_caption =
+        make_label(this, "Label4", QStringLiteral("送信用　ドメイン名"), {8, 152, 177, 17});
+    sender_domain = make_text_box(this, "Text4", QString(), {8, 168, 233, 25});
+    interval_caption =
+        make_label(this, "Label5", QStringLiteral("監視間隔（分）"), {8, 200, 81, 17});
+    interval_minutes = make_text_box(this, "Text5", QString(), {16, 216, 41, 25});
+    attempts_caption =
+        make_label(this, "Label6", QStringLiteral("ICMP失敗許容値"), {96, 200, 97, 17});
+    attempts = make_text_box(this, "Text6", QString(), {104, 216, 41, 25});
+    stop_after_notices_caption =
+        make_label(this, "Label8", QStringLiteral("Mail配信停止値"), {8, 248, 81, 17});
+    stop_after_notices = make_text_box(this, "Text8", QString(), {16, 264, 41, 25});
+    ttl_caption = make_label(this, "Label7", QStringLiteral("TTL値(1～255)"), {104, 248, 89, 17});
+    ttl = make_text_box(this, "Text7", QString(), {104, 264, 41, 25});
+    exit_button = make_button(this, "Command1", QStringLiteral("終了(&E)"), {200, 224, 105, 49});
 
-    text_ = {Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8};
+    text_ = {admin_address,    sender_address, smtp_server, sender_domain,
+             interval_minutes, attempts,       ttl,         stop_after_notices};
     for (size_t k = 0; k + 1 < text_.size(); ++k)
         setTabOrder(text_[k], text_[k + 1]);
-    setTabOrder(Text8, Command1);
+    setTabOrder(stop_after_notices, exit_button);
 
     for (int k = 0; k < 4; ++k) {
         QLineEdit* t = text_[k];
@@ -56,12 +62,12 @@ SettingsWindow::SettingsWindow(Settings& settings, MessageBoxes& boxes, QString 
             number_check_[k]->changed(s, number_setting(settings_, k));
         });
     }
-    connect(Command1, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
+    connect(exit_button, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
 
-    Form_Load();
+    fill_boxes();
 }
 
-void SettingsWindow::Form_Load() {
+void SettingsWindow::fill_boxes() {
     const SettingsFields values = settings_fields(settings_);
     for (int k = 0; k < 4; ++k)
         text_guard_[k]->fill(values[k]);

@@ -28,29 +28,29 @@ class SettingsWindow : public QWidget {
     // Told when the file is saved; nothing when not set.
     MonitorEvents* events = nullptr;
 
-    QLabel* Label1;
-    QLineEdit* Text1;
-    QLabel* Label2;
-    QLineEdit* Text2;
-    QLabel* Label3;
-    QLineEdit* Text3;
-    QLabel* Label4;
-    QLineEdit* Text4;
-    QLabel* Label5;
-    QLineEdit* Text5;
-    QLabel* Label6;
-    QLineEdit* Text6;
-    QLabel* Label8;
-    QLineEdit* Text8;
-    QLabel* Label7;
-    QLineEdit* Text7;
-    QPushButton* Command1;
+    QLabel* admin_address_caption;
+    QLineEdit* admin_address;
+    QLabel* sender_address_caption;
+    QLineEdit* sender_address;
+    QLabel* smtp_server_caption;
+    QLineEdit* smtp_server;
+    QLabel* sender_domain_caption;
+    QLineEdit* sender_domain;
+    QLabel* interval_caption;
+    QLineEdit* interval_minutes;
+    QLabel* attempts_caption;
+    QLineEdit* attempts;
+    QLabel* stop_after_notices_caption;
+    QLineEdit* stop_after_notices;
+    QLabel* ttl_caption;
+    QLineEdit* ttl;
+    QPushButton* exit_button;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Form_Load();
+    void fill_boxes();
     void Form_QueryUnload();
     SettingsFields fields() const;
 

@@ -49,72 +49,84 @@ TargetEditorWindow::TargetEditorWindow(TargetList& targets, MonitorState& monito
     view(false);
     if (editor_.has_record())
         QTimer::singleShot(0, this, [this] { report_stored_fault(); });
-    Text1->setFocus();
+    address_octet1->setFocus();
 }
 
 void TargetEditorWindow::build() {
     const QPoint window(0, 0);
-    Label1 =
+    number_caption =
         make_label(this, "Label1", QStringLiteral("監視通番："), place(window, 120, 120, 855, 255));
-    Label2 = make_label(this, "Label2", QString(), place(window, 960, 120, 855, 255));
-    up = make_button(this, "up", QStringLiteral("↑"), place(window, 1920, 120, 495, 300));
-    down = make_button(this, "down", QStringLiteral("↓"), place(window, 2520, 120, 495, 300));
-    new_ = make_button(this, "new", QStringLiteral("新規(&N)"), place(window, 3360, 120, 975, 375));
-    del = make_button(this, "del", QStringLiteral("削除(&D)"), place(window, 4440, 120, 975, 375));
-    end = make_button(this, "end", QStringLiteral("終了(&E)"), place(window, 6360, 120, 975, 495));
+    record_number = make_label(this, "Label2", QString(), place(window, 960, 120, 855, 255));
+    next_button = make_button(this, "up", QStringLiteral("↑"), place(window, 1920, 120, 495, 300));
+    previous_button =
+        make_button(this, "down", QStringLiteral("↓"), place(window, 2520, 120, 495, 300));
+    new_button =
+        make_button(this, "new", QStringLiteral("新規(&N)"), place(window, 3360, 120, 975, 375));
+    delete_button =
+        make_button(this, "del", QStringLiteral("削除(&D)"), place(window, 4440, 120, 975, 375));
+    exit_button =
+        make_button(this, "end", QStringLiteral("終了(&E)"), place(window, 6360, 120, 975, 495));
 
-    Frame1 = named_control(new QGroupBox(QStringLiteral("項目"), this), "Frame1",
-                           place(window, 0, 600, 7335, 2295));
+    fields_frame = named_control(new QGroupBox(QStringLiteral("項目"), this), "Frame1",
+                                 place(window, 0, 600, 7335, 2295));
     const QPoint f1 = twips_rect(0, 600, 0, 0).topLeft();
-    Label9 =
-        make_label(Frame1, "Label9", QStringLiteral("IPアドレス："), place(f1, 240, 840, 975, 255));
-    Label6 = dot(Frame1, "Label6", place(f1, 2280, 960, 255, 135));
-    Label7 = dot(Frame1, "Label7", place(f1, 3480, 960, 255, 135));
-    Label8 = dot(Frame1, "Label8", place(f1, 4680, 960, 255, 135));
-    Label3 =
-        make_label(Frame1, "Label3", QStringLiteral("機器名称："), place(f1, 240, 1200, 975, 255));
-    Label4 = make_label(Frame1, "Label4", QStringLiteral("連絡先番号："),
-                        place(f1, 120, 1680, 1095, 255));
-    Label5 = make_label(Frame1, "Label5", QStringLiteral("管理担当者："),
-                        place(f1, 120, 2160, 1095, 255));
-    Command1 = make_button(Frame1, "Command1", QStringLiteral("更新(&U)"),
-                           place(f1, 5040, 2160, 975, 375));
-    Label10 =
-        make_label(Frame1, "Label10",
+    address_caption = make_label(fields_frame, "Label9", QStringLiteral("IPアドレス："),
+                                 place(f1, 240, 840, 975, 255));
+    address_dot1 = dot(fields_frame, "Label6", place(f1, 2280, 960, 255, 135));
+    address_dot2 = dot(fields_frame, "Label7", place(f1, 3480, 960, 255, 135));
+    address_dot3 = dot(fields_frame, "Label8", place(f1, 4680, 960, 255, 135));
+    device_name_caption = make_label(fields_frame, "Label3", QStringLiteral("機器名称："),
+                                     place(f1, 240, 1200, 975, 255));
+    contact_caption = make_label(fields_frame, "Label4", QStringLiteral("連絡先番号："),
+                                 place(f1, 120, 1680, 1095, 255));
+    person_caption = make_label(fields_frame, "Label5", QStringLiteral("管理担当者："),
+                                place(f1, 120, 2160, 1095, 255));
+    update_button = make_button(fields_frame, "Command1", QStringLiteral("更新(&U)"),
+                                place(f1, 5040, 2160, 975, 375));
+    cancel_note =
+        make_label(fields_frame, "Label10",
                    QStringLiteral("「更新」しないで「終了」すると、表示されている項目に対しての"
                                   "変更はキャンセルになります"),
                    place(f1, 6120, 1440, 1095, 1335));
-    Label10->setWordWrap(true);
-    Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QFont note = Label10->font();
+    cancel_note->setWordWrap(true);
+    cancel_note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont note = cancel_note->font();
     note.setPixelSize(9); // the note has to fit its narrow column
-    Label10->setFont(note);
+    cancel_note->setFont(note);
 
-    Frame2 = named_control(new QGroupBox(QStringLiteral("有効/無効"), Frame1), "Frame2",
-                           place(f1, 6120, 720, 1095, 615));
+    enabled_frame = named_control(new QGroupBox(QStringLiteral("有効/無効"), fields_frame),
+                                  "Frame2", place(f1, 6120, 720, 1095, 615));
     const QPoint f2 = twips_rect(6120, 720, 0, 0).topLeft();
-    // Only the box of Check1 shows; its caption is cut off by its width.
-    Check1 = named_control(new QCheckBox(QStringLiteral("Check1"), Frame2), "Check1",
-                           place(f2, 6240, 960, 255, 180));
-    Label11 = make_label(Frame2, "Label11", QStringLiteral("無効"), place(f2, 6600, 960, 375, 255));
+    // Only the box itself shows; its caption is cut off by its width.
+    disabled_box = named_control(new QCheckBox(QStringLiteral("Check1"), enabled_frame), "Check1",
+                                 place(f2, 6240, 960, 255, 180));
+    disabled_caption = make_label(enabled_frame, "Label11", QStringLiteral("無効"),
+                                  place(f2, 6600, 960, 375, 255));
     FrameStyle* frames = new FrameStyle(this);
-    for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
-                       static_cast<QWidget*>(Check1)})
+    for (QWidget* w : {static_cast<QWidget*>(fields_frame), static_cast<QWidget*>(enabled_frame),
+                       static_cast<QWidget*>(disabled_box)})
         w->setStyle(frames);
 
     // The text boxes lie on the window, over the frame.
-    Text1 = make_text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));
-    Text2 = make_text_box(this, "Text2", QStringLiteral("0"), place(window, 2520, 840, 975, 270));
-    Text3 = make_text_box(this, "Text3", QStringLiteral("0"), place(window, 3720, 840, 975, 270));
-    Text4 = make_text_box(this, "Text4", QStringLiteral("1"), place(window, 4920, 840, 975, 270));
-    Text5 = make_text_box(this, "Text5", QString(), place(window, 1320, 1200, 4695, 375));
-    Text6 = make_text_box(this, "Text6", QString(), place(window, 1320, 1680, 4695, 375));
-    Text7 = make_text_box(this, "Text7", QString(), place(window, 1320, 2160, 3615, 375));
-    octets_ = {Text1, Text2, Text3, Text4};
-    parts_ = {Text5, Text6, Text7};
+    address_octet1 =
+        make_text_box(this, "Text1", QStringLiteral("127"), place(window, 1320, 840, 975, 270));
+    address_octet2 =
+        make_text_box(this, "Text2", QStringLiteral("0"), place(window, 2520, 840, 975, 270));
+    address_octet3 =
+        make_text_box(this, "Text3", QStringLiteral("0"), place(window, 3720, 840, 975, 270));
+    address_octet4 =
+        make_text_box(this, "Text4", QStringLiteral("1"), place(window, 4920, 840, 975, 270));
+    device_name = make_text_box(this, "Text5", QString(), place(window, 1320, 1200, 4695, 375));
+    contact_number = make_text_box(this, "Text6", QString(), place(window, 1320, 1680, 4695, 375));
+    person_in_charge =
+        make_text_box(this, "Text7", QString(), place(window, 1320, 2160, 3615, 375));
+    octets_ = {address_octet1, address_octet2, address_octet3, address_octet4};
+    parts_ = {device_name, contact_number, person_in_charge};
 
-    QWidget* order[] = {Text1, Text2, Text3, Text4, Text5, Text6,    Text7,
-                        del,   end,   up,    down,  new_,  Command1, Check1};
+    QWidget* order[] = {address_octet1, address_octet2, address_octet3,   address_octet4,
+                        device_name,    contact_number, person_in_charge, delete_button,
+                        exit_button,    next_button,    previous_button,  new_button,
+                        update_button,  disabled_box};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -126,30 +138,30 @@ void TargetEditorWindow::wire() {
         connect(parts_[i], &QLineEdit::textChanged, this, [this, i] { description_changed(i); });
     // A greyed box (a stored 2) is the record's own state; once the operator
     // clicks it, it is an ordinary two-state box again.
-    connect(Check1, &QCheckBox::stateChanged, this, [this](int s) {
-        if (s != Qt::PartiallyChecked && Check1->isTristate())
-            Check1->setTristate(false);
+    connect(disabled_box, &QCheckBox::stateChanged, this, [this](int s) {
+        if (s != Qt::PartiallyChecked && disabled_box->isTristate())
+            disabled_box->setTristate(false);
     });
-    connect(Command1, &QPushButton::clicked, this, &TargetEditorWindow::Command1_Click);
-    connect(new_, &QPushButton::clicked, this, &TargetEditorWindow::new_Click);
-    connect(del, &QPushButton::clicked, this, &TargetEditorWindow::del_Click);
-    connect(up, &QPushButton::clicked, this, &TargetEditorWindow::up_Click);
-    connect(down, &QPushButton::clicked, this, &TargetEditorWindow::down_Click);
-    connect(end, &QPushButton::clicked, this, &TargetEditorWindow::end_Click);
+    connect(update_button, &QPushButton::clicked, this, &TargetEditorWindow::Command1_Click);
+    connect(new_button, &QPushButton::clicked, this, &TargetEditorWindow::new_Click);
+    connect(delete_button, &QPushButton::clicked, this, &TargetEditorWindow::del_Click);
+    connect(next_button, &QPushButton::clicked, this, &TargetEditorWindow::up_Click);
+    connect(previous_button, &QPushButton::clicked, this, &TargetEditorWindow::down_Click);
+    connect(exit_button, &QPushButton::clicked, this, &TargetEditorWindow::end_Click);
 }
 
 void TargetEditorWindow::view(bool report) {
     const RecordBoxes r = editor_.shown();
     filling_ = true;
-    Label2->setText(r.number);
+    record_number->setText(r.number);
     for (int i = 0; i < kOctetBoxes; ++i)
         octets_[i]->setText(r.octets[i]);
     for (int i = 0; i < 3; ++i)
         parts_[i]->setText(r.parts[i]);
-    Check1->setTristate(r.flag == FlagBox::Greyed);
-    Check1->setCheckState(r.flag == FlagBox::Ticked   ? Qt::Checked
-                          : r.flag == FlagBox::Greyed ? Qt::PartiallyChecked
-                                                      : Qt::Unchecked);
+    disabled_box->setTristate(r.flag == FlagBox::Greyed);
+    disabled_box->setCheckState(r.flag == FlagBox::Ticked   ? Qt::Checked
+                                : r.flag == FlagBox::Greyed ? Qt::PartiallyChecked
+                                                            : Qt::Unchecked);
     filling_ = false;
     accepted_parts_ = r.parts;
     update_enabled();
@@ -174,9 +186,9 @@ void TargetEditorWindow::update_enabled() {
         t->setEnabled(record);
     for (QLineEdit* t : parts_)
         t->setEnabled(record);
-    for (QWidget* w :
-         {static_cast<QWidget*>(Check1), static_cast<QWidget*>(Command1),
-          static_cast<QWidget*>(del), static_cast<QWidget*>(up), static_cast<QWidget*>(down)})
+    for (QWidget* w : {static_cast<QWidget*>(disabled_box), static_cast<QWidget*>(update_button),
+                       static_cast<QWidget*>(delete_button), static_cast<QWidget*>(next_button),
+                       static_cast<QWidget*>(previous_button)})
         w->setEnabled(record);
 }
 
@@ -186,7 +198,7 @@ RecordBoxes TargetEditorWindow::boxes_now() const {
         b.octets[i] = octets_[i]->text();
     for (int i = 0; i < 3; ++i)
         b.parts[i] = parts_[i]->text();
-    switch (Check1->checkState()) {
+    switch (disabled_box->checkState()) {
     case Qt::Checked:
         b.flag = FlagBox::Ticked;
         break;

@@ -39,33 +39,33 @@ class TargetEditorWindow : public QWidget {
     void down_Click();
     void end_Click() { close(); }
 
-    QLabel* Label1;
-    QLabel* Label2;
-    QPushButton* up;
-    QPushButton* down;
-    QPushButton* new_; // objectName "new"
-    QPushButton* del;
-    QPushButton* end;
-    QGroupBox* Frame1;
-    QLabel* Label9;
-    QLineEdit* Text1;
-    QLabel* Label6;
-    QLineEdit* Text2;
-    QLabel* Label7;
-    QLineEdit* Text3;
-    QLabel* Label8;
-    QLineEdit* Text4;
-    QLabel* Label3;
-    QLineEdit* Text5;
-    QLabel* Label4;
-    QLineEdit* Text6;
-    QLabel* Label5;
-    QLineEdit* Text7;
-    QPushButton* Command1;
-    QGroupBox* Frame2;
-    QCheckBox* Check1;
-    QLabel* Label11;
-    QLabel* Label10;
+    QLabel* number_caption;
+    QLabel* record_number;
+    QPushButton* next_button;
+    QPushButton* previous_button;
+    QPushButton* new_button; // objectName "new"
+    QPushButton* delete_button;
+    QPushButton* exit_button;
+    QGroupBox* fields_frame;
+    QLabel* address_caption;
+    QLineEdit* address_octet1;
+    QLabel* address_dot1;
+    QLineEdit* address_octet2;
+    QLabel* address_dot2;
+    QLineEdit* address_octet3;
+    QLabel* address_dot3;
+    QLineEdit* address_octet4;
+    QLabel* device_name_caption;
+    QLineEdit* device_name;
+    QLabel* contact_caption;
+    QLineEdit* contact_number;
+    QLabel* person_caption;
+    QLineEdit* person_in_charge;
+    QPushButton* update_button;
+    QGroupBox* enabled_frame;
+    QCheckBox* disabled_box;
+    QLabel* disabled_caption;
+    QLabel* cancel_note;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,8 +82,8 @@ class TargetEditorWindow : public QWidget {
     void update_enabled();
     RecordBoxes boxes_now() const;
 
-    void octet_changed(int box);       // Text1_Change .. Text4_Change
-    void description_changed(int box); // Text5 .. Text7
+    void octet_changed(int box);       // an octet box edited
+    void description_changed(int box); // a part of the description edited
 
     TargetList& targets_;
     MonitorState& monitor_;

@@ -147,7 +147,7 @@ TEST(EventLog, UnwritableLogSaysSoOnceAndTheCheckGoesOn) {
     rig.failing_sweep();
     rig.failing_sweep();
     EXPECT_EQ(rig.notices(), 2u);
-    EXPECT_EQ(rig.display.Yokusi_view, notices_in_a_row_text(2));
+    EXPECT_EQ(rig.display.notices_in_a_row, notices_in_a_row_text(2));
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains(QStringLiteral("pelmora.log")));
     EXPECT_EQ(rig.state.events.log_problem(), told[0]);

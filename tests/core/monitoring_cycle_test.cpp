@@ -19,7 +19,7 @@ struct CycleRig : SweepRig {
         for (int i = 0; i < n; ++i) {
             const size_t before = engine.calls.size();
             cycle.minute_passed();
-            seen << (engine.calls.size() > before ? QStringLiteral("S") : display.Label6);
+            seen << (engine.calls.size() > before ? QStringLiteral("S") : display.elapsed_minutes);
         }
         return seen;
     }
@@ -29,7 +29,7 @@ TEST(MonitoringCycle, IntervalFiveSweepsEveryFifthTick) {
     CycleRig rig;
     rig.state.monitor.set_interval_in_use(5);
     EXPECT_EQ(rig.ticks(10), QStringList({"1", "2", "3", "4", "S", "1", "2", "3", "4", "S"}));
-    EXPECT_EQ(rig.display.Label6, "0");
+    EXPECT_EQ(rig.display.elapsed_minutes, "0");
 }
 
 TEST(MonitoringCycle, IntervalOneZeroOrNoNumberSweepsEveryTick) {
@@ -37,7 +37,7 @@ TEST(MonitoringCycle, IntervalOneZeroOrNoNumberSweepsEveryTick) {
         CycleRig rig;
         rig.state.monitor.set_interval_in_use(interval);
         EXPECT_EQ(rig.ticks(3), QStringList({"S", "S", "S"})) << interval;
-        EXPECT_EQ(rig.display.Label6, "0");
+        EXPECT_EQ(rig.display.elapsed_minutes, "0");
     }
 }
 
@@ -74,7 +74,7 @@ TEST(MonitoringCycle, TickDuringASweepIsDropped) {
     EXPECT_EQ(rig.engine.calls.size(), 1u);
     EXPECT_EQ(rig.mail.sent.size(), 1u);
     EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 1);
-    EXPECT_EQ(rig.display.Label6, "0");
+    EXPECT_EQ(rig.display.elapsed_minutes, "0");
     EXPECT_FALSE(rig.cycle.checking());
 
     rig.mail.on_send = nullptr;
@@ -130,7 +130,7 @@ TEST(MonitoringCycle, StateChangesKeepTheirOrderAroundTheBlockingSteps) {
     EXPECT_TRUE(rig.engine.calls.empty()); // the sweep waits for its worker
 
     ASSERT_TRUE(rig.steps.step()); // the sweep: the counter goes up before the mail
-    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
+    EXPECT_EQ(rig.display.notices_in_a_row, "連続配信回数：1");
     EXPECT_TRUE(rig.mail.sent.empty());
     EXPECT_FALSE(rig.display.stopped);
     rig.cycle.minute_passed(); // dropped: no second check, no minute counted
@@ -139,7 +139,7 @@ TEST(MonitoringCycle, StateChangesKeepTheirOrderAroundTheBlockingSteps) {
     ASSERT_TRUE(rig.steps.step()); // the mail; the stop follows it, then the minutes reset
     EXPECT_EQ(rig.mail.sent.size(), 1u);
     EXPECT_TRUE(rig.display.stopped);
-    EXPECT_EQ(rig.display.Label6, "0");
+    EXPECT_EQ(rig.display.elapsed_minutes, "0");
     EXPECT_FALSE(rig.cycle.checking());
     EXPECT_EQ(rig.engine.calls.size(), 1u);
 }

@@ -73,10 +73,11 @@ TEST_P(DecisionTable, NoticeAndNextState) {
     EXPECT_EQ(rig.state.monitor.clean_checks_while_stopped, row.fukkyu_after);
     EXPECT_EQ(rig.display.stopped, row.stopped_after);
     if (row.cnt_after != row.cnt_before) {
-        EXPECT_EQ(rig.display.Yokusi_view, QStringLiteral("連続配信回数：%1").arg(row.cnt_after));
+        EXPECT_EQ(rig.display.notices_in_a_row,
+                  QStringLiteral("連続配信回数：%1").arg(row.cnt_after));
     }
     // Every sweep restarts the minute count; a release leaves it alone.
-    EXPECT_EQ(rig.display.Label6, row.event == Event::Release ? "4" : "0");
+    EXPECT_EQ(rig.display.elapsed_minutes, row.event == Event::Release ? "4" : "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DecisionTable, testing::ValuesIn(kRows),
@@ -88,7 +89,7 @@ TEST(DeliveryStop, ThreeNoticesThenSilence) {
     std::vector<bool> stopped_after;
     for (int i = 0; i < 5; ++i) {
         rig.failing_sweep();
-        views << rig.display.Yokusi_view;
+        views << rig.display.notices_in_a_row;
         stopped_after.push_back(rig.display.stopped);
     }
     EXPECT_EQ(rig.notices(), 3u);
@@ -145,7 +146,7 @@ TEST(DeliveryStop, AutomaticRecoveryNeedsThreeCleanSweepsInARow) {
     EXPECT_FALSE(rig.display.stopped);
     EXPECT_EQ(rig.state.monitor.notices_in_a_row(), 0);
     EXPECT_EQ(rig.state.monitor.clean_checks_while_stopped, 0);
-    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
+    EXPECT_EQ(rig.display.notices_in_a_row, "連続配信回数：0");
 }
 
 TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
@@ -157,7 +158,7 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
     release_delivery_stop(rig.state.monitor);
     EXPECT_FALSE(rig.display.stopped);
     EXPECT_EQ(rig.state.monitor.clean_checks_while_stopped, 0);
-    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
+    EXPECT_EQ(rig.display.notices_in_a_row, "連続配信回数：0");
 
     const size_t before = rig.notices();
     rig.clean_sweep();
@@ -166,7 +167,7 @@ TEST(DeliveryStop, AfterReleaseByHandCountingStartsAfresh) {
     rig.failing_sweep();
     ASSERT_EQ(rig.notices(), before + 1);
     EXPECT_EQ(rig.last_subject(), "Network障害連絡（1件障害）");
-    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
+    EXPECT_EQ(rig.display.notices_in_a_row, "連続配信回数：1");
 }
 
 } // namespace

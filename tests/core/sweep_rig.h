@@ -12,28 +12,28 @@
 #include "ui/display_texts.h"
 
 struct RecordedDisplay {
-    QString Label6;      // elapsed minutes
-    QString Label7;      // interval in use
-    QString Yokusi_view; // notices in a row
-    QString Label3;      // targets announced
+    QString elapsed_minutes;
+    QString interval_in_use;
+    QString notices_in_a_row;
+    QString target_count; // targets announced
     bool stopped = false;
 
     void follow(const MonitorState& m, MonitorField field) {
         switch (field) {
         case MonitorField::ElapsedMinutes:
-            Label6 = QString::number(m.elapsed_minutes());
+            elapsed_minutes = QString::number(m.elapsed_minutes());
             break;
         case MonitorField::IntervalInUse:
-            Label7 = QString::number(m.interval_in_use());
+            interval_in_use = QString::number(m.interval_in_use());
             break;
         case MonitorField::NoticesInARow:
-            Yokusi_view = notices_in_a_row_text(m.notices_in_a_row());
+            notices_in_a_row = notices_in_a_row_text(m.notices_in_a_row());
             break;
         case MonitorField::DeliveryStopped:
             stopped = m.delivery_stopped();
             break;
         case MonitorField::AnnouncedTargets:
-            Label3 = monitored_targets_text(m.announced_targets());
+            target_count = monitored_targets_text(m.announced_targets());
             break;
         }
     }

@@ -44,8 +44,8 @@ TEST(RecordSplit, MissingSeparatorsLeaveTheRestEmpty) {
 TEST(OctetCheck, RangesPerBox) {
     struct Case {
         const char* text;
-        bool first_last; // Text1, Text4
-        bool middle;     // Text2, Text3
+        bool first_last; // the first and the fourth octet
+        bool middle;     // the second and the third
     };
     const Case cases[] = {
         {"0", false, true},    {"1", true, true},       {"255", true, true},

@@ -18,10 +18,10 @@ TEST(BusyCheck, WindowAnswersAndOneFailureBoxWaitsWhileThreeMoreChecksMail) {
     EXPECT_TRUE(app.checking());
     // A minute that falls during the check is dropped, not counted.
     ASSERT_TRUE(run_until([&] { return transport.sends == 1; }));
-    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：1")); // before the mail
+    EXPECT_EQ(w.notices_in_a_row->text(), QStringLiteral("連続配信回数：1")); // before the mail
     app.Timer1_Timer();
     EXPECT_EQ(engine.calls, 1);
-    EXPECT_EQ(w.Label6->text(), QStringLiteral("0"));
+    EXPECT_EQ(w.elapsed_minutes->text(), QStringLiteral("0"));
     ASSERT_TRUE(run_until([&] { return !app.checking(); }));
     ASSERT_EQ(visible_boxes().size(), 1u);
     EXPECT_EQ(visible_boxes()[0]->text(), QStringLiteral("Code : 451\n\ntry again later"));
@@ -41,8 +41,9 @@ TEST(BusyCheck, WindowAnswersAndOneFailureBoxWaitsWhileThreeMoreChecksMail) {
                   QStringLiteral("Code : %1\n\ntry again later").arg(451 + more));
     }
     EXPECT_EQ(engine.calls, 4);
-    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：4")); // failed notices count
-    EXPECT_EQ(w.Label6->text(), QStringLiteral("0"));
+    EXPECT_EQ(w.notices_in_a_row->text(),
+              QStringLiteral("連続配信回数：4")); // failed notices count
+    EXPECT_EQ(w.elapsed_minutes->text(), QStringLiteral("0"));
     EXPECT_LT(probe.worst_ms(), 100);
     for (QMessageBox* box : visible_boxes())
         box->close();

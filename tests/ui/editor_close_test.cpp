@@ -23,20 +23,20 @@ TEST(EditorClose, NoUndoesStoredChanges) {
     AppFixture fx;
     const QByteArray before = fx.dir.read("kanshi.ini");
     TargetEditorWindow* w = open_editor(fx);
-    paste(w->Text5, QStringLiteral("Changed"));
+    paste(w->device_name, QStringLiteral("Changed"));
     w->Command1_Click();
     w->new_Click();
     EXPECT_EQ(fx.state.targets.records[0].description, "Changed／1／a");
     EXPECT_EQ(fx.state.targets.count, 4);
 
     fx.boxes.answers = {BoxAnswer::No};
-    QTest::mouseClick(w->end, Qt::LeftButton);
+    QTest::mouseClick(w->exit_button, Qt::LeftButton);
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     expect_question(fx.boxes.last());
     EXPECT_EQ(fx.state.targets.records[0].description, "A／1／a");
     EXPECT_EQ(fx.state.targets.count, 3);
     EXPECT_EQ(fx.dir.read("kanshi.ini"), before);
-    EXPECT_EQ(fx.main().Label3->text(), "3拠点監視中");
+    EXPECT_EQ(fx.main().target_count->text(), "3拠点監視中");
     flush_deletes();
     EXPECT_EQ(fx.app->target_editor().current(), nullptr);
 }
@@ -50,7 +50,7 @@ TEST(EditorClose, YesWritesExactlyTheRecordsInUse) {
     w->up_Click();
     w->del_Click();
     w->up_Click();
-    w->Check1->click();
+    w->disabled_box->click();
     w->Command1_Click();
     fx.boxes.answers = {BoxAnswer::Yes};
     w->close(); // the close box
@@ -59,7 +59,7 @@ TEST(EditorClose, YesWritesExactlyTheRecordsInUse) {
                                                  {"10.0.0.3", "C／3／c", 1},
                                                  {"10.0.0.4", "D／4／d", 0}}));
     EXPECT_EQ(fx.state.targets.count, 3);
-    EXPECT_EQ(fx.main().Label3->text(), "3拠点監視中");
+    EXPECT_EQ(fx.main().target_count->text(), "3拠点監視中");
 }
 
 TEST(EditorClose, FailedSaveKeepsTheFileAndTheEdits) {
@@ -67,7 +67,7 @@ TEST(EditorClose, FailedSaveKeepsTheFileAndTheEdits) {
     const QByteArray before = fx.dir.read("kanshi.ini");
     TargetEditorWindow* w = open_editor(fx);
     w->del_Click();
-    paste(w->Text7, QStringLiteral("Kept"));
+    paste(w->person_in_charge, QStringLiteral("Kept"));
     w->Command1_Click();
     QFile::setPermissions(fx.dir.path("kanshi.ini"),
                           QFileDevice::ReadOwner | QFileDevice::ReadOther);
@@ -84,7 +84,7 @@ TEST(EditorClose, FailedSaveKeepsTheFileAndTheEdits) {
     EXPECT_EQ(fx.dir.read("kanshi.ini"), before);
     EXPECT_EQ(fx.state.targets.count, 2); // not thrown away by reading the old file back
     EXPECT_EQ(fx.state.targets.records[0].description, "B／2／Kept");
-    EXPECT_EQ(fx.main().Label3->text(), "2拠点監視中");
+    EXPECT_EQ(fx.main().target_count->text(), "2拠点監視中");
 }
 
 TEST(EditorClose, ARecordTheFileCannotHoldIsNamedAndCanBeMended) {
@@ -94,7 +94,7 @@ TEST(EditorClose, ARecordTheFileCannotHoldIsNamedAndCanBeMended) {
     const QByteArray before = fx.dir.read("kanshi.ini");
     TargetEditorWindow* w = open_editor(fx);
     w->up_Click();
-    paste(w->Text6, QStringLiteral("2, ext 5"));
+    paste(w->contact_number, QStringLiteral("2, ext 5"));
     w->Command1_Click();
     fx.boxes.answers = {BoxAnswer::Yes};
     w->close();
@@ -114,8 +114,8 @@ TEST(EditorClose, ARecordTheFileCannotHoldIsNamedAndCanBeMended) {
     w = open_editor(fx);
     ASSERT_NE(w, nullptr);
     w->up_Click();
-    w->Text7->setCursorPosition(5);
-    QTest::keyClick(w->Text7, Qt::Key_Delete);
+    w->person_in_charge->setCursorPosition(5);
+    QTest::keyClick(w->person_in_charge, Qt::Key_Delete);
     EXPECT_TRUE(fx.boxes.shown.empty());
     w->Command1_Click();
     fx.boxes.answers = {BoxAnswer::Yes};
@@ -137,7 +137,7 @@ TEST(EditorClose, AnUnreadableByteIsNamedByRecordAndBox) {
     flush_deletes();
     w = open_editor(fx);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("\uFFFD"));
+    EXPECT_EQ(w->device_name->text(), QStringLiteral("\uFFFD"));
     fx.boxes.clear();
     fx.boxes.answers = {BoxAnswer::Yes};
     w->close();
@@ -157,7 +157,7 @@ TEST(EditorClose, UnreadableFileKeepsTheTable) {
     ASSERT_EQ(fx.boxes.shown.size(), 2u);
     EXPECT_EQ(fx.boxes.last().icon, BoxIcon::Critical);
     EXPECT_EQ(fx.state.targets.count, 2);
-    EXPECT_EQ(fx.main().Label3->text(), "2拠点監視中");
+    EXPECT_EQ(fx.main().target_count->text(), "2拠点監視中");
 }
 
 TEST(EditorClose, ASecondCloseWhileAskingIsIgnored) {

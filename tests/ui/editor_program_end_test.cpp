@@ -10,11 +10,11 @@ TEST(EditorProgramEnd, EndsWithoutQuestionAndKeepsTheFile) {
     auto fx = std::make_unique<AppFixture>();
     const QByteArray before = fx->dir.read("kanshi.ini");
     TargetEditorWindow* w = open_editor(*fx);
-    paste(w->Text5, QStringLiteral("Unsaved"));
+    paste(w->device_name, QStringLiteral("Unsaved"));
     w->Command1_Click();
     w->del_Click();
 
-    QTest::mouseClick(fx->main().Command1, Qt::LeftButton);
+    QTest::mouseClick(fx->main().exit_button, Qt::LeftButton);
     EXPECT_TRUE(program_ending());
     w->close(); // as the platform may close it on the way out
     fx->app.reset();

@@ -25,7 +25,7 @@ std::vector<Rec> numbered(int n) {
 }
 
 TargetEditorWindow* open_editor(AppFixture& fx) {
-    QTest::mouseClick(fx.main().Command4, Qt::LeftButton);
+    QTest::mouseClick(fx.main().editor_button, Qt::LeftButton);
     QApplication::processEvents();
     return qobject_cast<TargetEditorWindow*>(fx.app->target_editor().current());
 }

@@ -68,13 +68,13 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
 
     real.tick(); // notice 1
     ASSERT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
-    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：1"));
+    EXPECT_EQ(w.notices_in_a_row->text(), QStringLiteral("連続配信回数：1"));
     EXPECT_FALSE(red(w));
     real.tick(); // notice 2 reaches the stop value
-    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：2"));
+    EXPECT_EQ(w.notices_in_a_row->text(), QStringLiteral("連続配信回数：2"));
     EXPECT_TRUE(red(w));
-    EXPECT_TRUE(w.Command2->isEnabled());
-    EXPECT_FALSE(w.Command3->isEnabled());
+    EXPECT_TRUE(w.release_button->isEnabled());
+    EXPECT_FALSE(w.settings_button->isEnabled());
     real.tick(); // still failing while stopped: silence
     EXPECT_EQ(notices(smtp).size(), 2u);
 
@@ -101,11 +101,11 @@ TEST(EndToEnd, FailureNoticesStopAndAutomaticRecovery) {
             "監視処理は配信通知停止及び監視を自動復旧しました。\r\n"
             "(監視処理は再開始されました)"));
     EXPECT_FALSE(red(w));
-    EXPECT_FALSE(w.Command2->isEnabled());
-    EXPECT_TRUE(w.Command3->isEnabled());
-    EXPECT_TRUE(w.Command4->isEnabled());
-    EXPECT_EQ(w.Yokusi_view->text(), QStringLiteral("連続配信回数：0"));
-    EXPECT_EQ(w.Label6->text(), "0");
+    EXPECT_FALSE(w.release_button->isEnabled());
+    EXPECT_TRUE(w.settings_button->isEnabled());
+    EXPECT_TRUE(w.editor_button->isEnabled());
+    EXPECT_EQ(w.notices_in_a_row->text(), QStringLiteral("連続配信回数：0"));
+    EXPECT_EQ(w.elapsed_minutes->text(), "0");
 }
 
 namespace {
@@ -154,7 +154,7 @@ TEST(EndToEnd, EchoGoesOnWhileTheBoxOfAMailServerThatNeverAnswersWaits) {
     ASSERT_TRUE(app.start());
     MainWindow& w = app.main_window();
     w.show();
-    w.Timer1->setInterval(300); // a minute, shortened; the window's own timer drives
+    w.minute_timer->setInterval(300); // a minute, shortened; the window's own timer drives
     LatencyProbe probe;
 
     ASSERT_TRUE(run_until([] { return !visible_boxes().empty(); }, 20s));
@@ -171,7 +171,7 @@ TEST(EndToEnd, EchoGoesOnWhileTheBoxOfAMailServerThatNeverAnswersWaits) {
     EXPECT_GE(state.monitor.notices_in_a_row(), 2); // each attempt counts
     EXPECT_TRUE(smtp.messages().empty());
     EXPECT_LT(probe.worst_ms(), 100);
-    w.Timer1->stop();
+    w.minute_timer->stop();
     ASSERT_TRUE(run_until([&] { return !app.checking(); }, 20s));
     for (QMessageBox* box : visible_boxes())
         box->close();

@@ -247,14 +247,14 @@ TEST(LongRun, FlappingTargetOverFiveHundredTicks) {
                                         << NoticeRules::name(rules.state()));
         ASSERT_TRUE(boxes.shown.empty()) << boxes.last().text.toStdString();
         EXPECT_EQ(red(w), rules.stopped());
-        EXPECT_EQ(w.Command2->isEnabled(), rules.stopped());
-        EXPECT_EQ(w.Command3->isEnabled(), !rules.stopped());
-        EXPECT_EQ(w.Command4->isEnabled(), !rules.stopped());
-        EXPECT_EQ(w.Yokusi_view->text().toStdString(),
+        EXPECT_EQ(w.release_button->isEnabled(), rules.stopped());
+        EXPECT_EQ(w.settings_button->isEnabled(), !rules.stopped());
+        EXPECT_EQ(w.editor_button->isEnabled(), !rules.stopped());
+        EXPECT_EQ(w.notices_in_a_row->text().toStdString(),
                   "連続配信回数：" + std::to_string(rules.count()));
         EXPECT_EQ(state.monitor.notices_in_a_row(), rules.count());
         // a release by hand leaves the elapsed minutes alone
-        EXPECT_EQ(w.Label6->text().toStdString(), tick % kInterval == 0 ? "0" : "1");
+        EXPECT_EQ(w.elapsed_minutes->text().toStdString(), tick % kInterval == 0 ? "0" : "1");
 
         const std::vector<ReceivedMail> got = smtp.messages();
         ASSERT_EQ(got.size(), expected.size());
@@ -292,7 +292,7 @@ TEST(LongRun, FlappingTargetOverFiveHundredTicks) {
         // Now and then the operator releases the stop by hand, between a
         // sweep and the next counting tick or the other way round.
         if (rules.stopped() && schedule.chance(10)) {
-            w.Command2->click();
+            w.release_button->click();
             rules.release();
             ++releases;
             check_window(tick, "release by hand");

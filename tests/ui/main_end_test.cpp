@@ -22,7 +22,7 @@ TEST(MainProgramEnd, EndsWithinTwoSecondsDuringAStalledDialogue) {
     QElapsedTimer ending;
     QTimer::singleShot(100, [&] {
         ending.start();
-        QTest::mouseClick(fx->app->main_window().Command1, Qt::LeftButton);
+        QTest::mouseClick(fx->app->main_window().exit_button, Qt::LeftButton);
     });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_LT(ending.elapsed(), 2000);

@@ -251,7 +251,7 @@ TEST(EndProgram, Command1EndsAtOnceWithoutAskingOpenWindows) {
         fx.main().show();
         fx.app->Command3_Click();
         fx.app->Command4_Click();
-        QTimer::singleShot(0, fx.main().Command1, &QPushButton::click);
+        QTimer::singleShot(0, fx.main().exit_button, &QPushButton::click);
         QTimer failsafe;
         failsafe.setSingleShot(true);
         QObject::connect(&failsafe, &QTimer::timeout, [] { QCoreApplication::exit(99); });

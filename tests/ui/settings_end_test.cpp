@@ -9,8 +9,8 @@ TEST(SettingsWindowAtProgramEnd, ClosesWithoutQuestionOrSave) {
     const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    w->Text5->setText(QStringLiteral("9"));
-    w->Text1->setText(QStringLiteral("other@example.com"));
+    w->interval_minutes->setText(QStringLiteral("9"));
+    w->admin_address->setText(QStringLiteral("other@example.com"));
 
     fx.main().Command1_Click();
     ASSERT_TRUE(program_ending());

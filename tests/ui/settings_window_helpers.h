@@ -7,19 +7,19 @@
 #include "app_fixture.h"
 #include "ui/settings_window.h"
 
-// The window the main window's Command3 opened, or nullptr.
+// The window the main window's 環境設定 opened, or nullptr.
 inline SettingsWindow* settings_window(AppFixture& fx) {
     return qobject_cast<SettingsWindow*>(fx.app->settings_window().current());
 }
 
 inline SettingsWindow* open_settings(AppFixture& fx) {
-    fx.main().Command3->click();
+    fx.main().settings_button->click();
     return settings_window(fx);
 }
 
 // Closes the window with its button; it is gone afterwards.
 inline void close_settings(AppFixture& fx) {
-    settings_window(fx)->Command1->click();
+    settings_window(fx)->exit_button->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

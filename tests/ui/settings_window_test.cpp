@@ -22,13 +22,13 @@ TEST(SettingsWindow, OpensWithTheSharedSettings) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->objectName(), QStringLiteral("kankyo"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("環境設定"));
-    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
-    EXPECT_EQ(w->Text3->text(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(w->Text4->text(), QStringLiteral("example.com"));
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
-    EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
-    EXPECT_EQ(w->Text7->text(), QStringLiteral("64"));
-    EXPECT_EQ(w->Text8->text(), QStringLiteral("4"));
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("admin@example.com"));
+    EXPECT_EQ(w->smtp_server->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(w->sender_domain->text(), QStringLiteral("example.com"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("5"));
+    EXPECT_EQ(w->attempts->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->ttl->text(), QStringLiteral("64"));
+    EXPECT_EQ(w->stop_after_notices->text(), QStringLiteral("4"));
     EXPECT_TRUE(fx.boxes.shown.empty());
 }
 
@@ -38,23 +38,26 @@ TEST(SettingsWindow, CaptionsPlacesAndTabOrder) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->size(), QSize(313, 300));
     const std::pair<QLabel*, const char*> captions[] = {
-        {w->Label1, "管理者メールアドレス(メール先)"},
-        {w->Label2, "送信用メールアドレス"},
-        {w->Label3, "送信用SMTPサーバアドレス"},
-        {w->Label4, "送信用　ドメイン名"},
-        {w->Label5, "監視間隔（分）"},
-        {w->Label6, "ICMP失敗許容値"},
-        {w->Label7, "TTL値(1～255)"},
-        {w->Label8, "Mail配信停止値"}};
+        {w->admin_address_caption, "管理者メールアドレス(メール先)"},
+        {w->sender_address_caption, "送信用メールアドレス"},
+        {w->smtp_server_caption, "送信用SMTPサーバアドレス"},
+        {w->sender_domain_caption, "送信用　ドメイン名"},
+        {w->interval_caption, "監視間隔（分）"},
+        {w->attempts_caption, "ICMP失敗許容値"},
+        {w->ttl_caption, "TTL値(1～255)"},
+        {w->stop_after_notices_caption, "Mail配信停止値"}};
     for (const auto& [label, caption] : captions)
         EXPECT_EQ(label->text(), QString::fromUtf8(caption));
-    EXPECT_EQ(w->Command1->text(), QStringLiteral("終了(&E)"));
-    EXPECT_EQ(w->Text4->geometry(), QRect(8, 168, 233, 25));
-    EXPECT_EQ(w->Text8->geometry(), QRect(16, 264, 41, 25));
-    EXPECT_EQ(w->Text7->geometry(), QRect(104, 264, 41, 25));
-    EXPECT_EQ(w->Command1->geometry(), QRect(200, 224, 105, 49));
-    EXPECT_EQ(tab_chain(w->Text1), (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5",
-                                                "Text6", "Text7", "Text8", "Command1"}));
+    EXPECT_EQ(w->exit_button->text(), QStringLiteral("終了(&E)"));
+    EXPECT_EQ(w->sender_domain->geometry(), QRect(8, 168, 233, 25));
+    EXPECT_EQ(w->stop_after_notices->geometry(), QRect(16, 264, 41, 25));
+    EXPECT_EQ(w->ttl->geometry(), QRect(104, 264, 41, 25));
+    EXPECT_EQ(w->exit_button->geometry(), QRect(200, 224, 105, 49));
+    EXPECT_EQ(tab_chain(w->admin_address), (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5",
+                                                        "Text6", "Text7", "Text8", "Command1"}));
+
+    QTest::keyClick(w->admin_address, Qt::Key_X, Qt::AltModifier); // no access key: types nothing
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("admin@example.com"));
 }
 
 TEST(SettingsWindow, TheCloseBoxAsksTooAndNoLeavesEverything) {
@@ -62,7 +65,7 @@ TEST(SettingsWindow, TheCloseBoxAsksTooAndNoLeavesEverything) {
     const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    type_over(w->Text6, QStringLiteral("7"));
+    type_over(w->attempts, QStringLiteral("7"));
     fx.boxes.answers = {BoxAnswer::No};
     w->close(); // as the window's close box does
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
@@ -78,42 +81,42 @@ TEST(SettingsWindow, NumberFieldsTakeOnlyOneTo255) {
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
 
-    type_over(w->Text5, QStringLiteral("300")); // "3" and "30" pass, "300" does not
+    type_over(w->interval_minutes, QStringLiteral("300")); // "3" and "30" pass, "300" does not
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     const BoxRequest& box = fx.boxes.last();
     EXPECT_EQ(box.text, QStringLiteral("1～255の値で設定してください"));
     EXPECT_EQ(box.title, app_title());
     EXPECT_EQ(box.icon, BoxIcon::None);
     EXPECT_EQ(box.buttons, BoxButtons::Ok);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("5"));
 
     fx.boxes.clear();
-    type_over(w->Text5, QStringLiteral("255"));
+    type_over(w->interval_minutes, QStringLiteral("255"));
     EXPECT_TRUE(fx.boxes.shown.empty());
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("255"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("255"));
 
     // The stored value comes back, not the last accepted text.
-    type_over(w->Text5, QStringLiteral("0"));
+    type_over(w->interval_minutes, QStringLiteral("0"));
     EXPECT_EQ(fx.boxes.shown.size(), 1u);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("5"));
 
     // Clearing a field, or starting with a minus sign, is refused at once.
     fx.boxes.clear();
-    w->Text7->selectAll();
-    QTest::keyClick(w->Text7, Qt::Key_Backspace);
+    w->ttl->selectAll();
+    QTest::keyClick(w->ttl, Qt::Key_Backspace);
     EXPECT_EQ(fx.boxes.shown.size(), 1u);
-    EXPECT_EQ(w->Text7->text(), QStringLiteral("64"));
-    type_over(w->Text6, QStringLiteral("-"));
+    EXPECT_EQ(w->ttl->text(), QStringLiteral("64"));
+    type_over(w->attempts, QStringLiteral("-"));
     EXPECT_EQ(fx.boxes.shown.size(), 2u);
-    EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->attempts->text(), QStringLiteral("3"));
 
     fx.boxes.clear();
-    paste(w->Text6, QStringLiteral("0.4"));
-    EXPECT_EQ(w->Text6->text(), QStringLiteral("3"));
-    paste(w->Text8, QStringLiteral("255.5"));
-    EXPECT_EQ(w->Text8->text(), QStringLiteral("3"));
-    paste(w->Text8, QStringLiteral("abc"));
-    EXPECT_EQ(w->Text8->text(), QStringLiteral("3"));
+    paste(w->attempts, QStringLiteral("0.4"));
+    EXPECT_EQ(w->attempts->text(), QStringLiteral("3"));
+    paste(w->stop_after_notices, QStringLiteral("255.5"));
+    EXPECT_EQ(w->stop_after_notices->text(), QStringLiteral("3"));
+    paste(w->stop_after_notices, QStringLiteral("abc"));
+    EXPECT_EQ(w->stop_after_notices->text(), QStringLiteral("3"));
     EXPECT_EQ(fx.boxes.shown.size(), 3u);
 
     // Nothing reached the shared settings.
@@ -127,11 +130,11 @@ TEST(SettingsWindow, FractionsAreStoredHalfToEven) {
     AppFixture fx;
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    paste(w->Text8, QStringLiteral("1.5"));
-    paste(w->Text5, QStringLiteral("2.5"));
-    paste(w->Text7, QStringLiteral(" 254.5 "));
+    paste(w->stop_after_notices, QStringLiteral("1.5"));
+    paste(w->interval_minutes, QStringLiteral("2.5"));
+    paste(w->ttl, QStringLiteral(" 254.5 "));
     EXPECT_TRUE(fx.boxes.shown.empty());
-    EXPECT_EQ(w->Text8->text(), QStringLiteral("1.5"));
+    EXPECT_EQ(w->stop_after_notices->text(), QStringLiteral("1.5"));
 
     fx.boxes.answers = {BoxAnswer::Yes};
     close_settings(fx);
@@ -140,9 +143,9 @@ TEST(SettingsWindow, FractionsAreStoredHalfToEven) {
     EXPECT_EQ(fx.state.settings.ttl, 254);
     EXPECT_EQ(fx.dir.read(QStringLiteral("conf.ini")), conf_bytes(2, 3, 254, 2));
 
-    // After the close the main window takes the new interval when Command3 gets the focus.
-    fx.main().Command3_GotFocus();
-    EXPECT_EQ(fx.main().Label7->text(), QStringLiteral("2"));
+    // After the close the main window takes the new interval when 環境設定 gets the focus.
+    fx.main().refresh_interval_in_use();
+    EXPECT_EQ(fx.main().interval_in_use->text(), QStringLiteral("2"));
 }
 
 TEST(SettingsWindow, StoredValueOutsideTheRangeIsReportedAndKept) {
@@ -153,15 +156,15 @@ TEST(SettingsWindow, StoredValueOutsideTheRangeIsReportedAndKept) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(boxes_with_text(fx.boxes, range_message()), 1);
     EXPECT_EQ(fx.boxes.shown.size(), 1u);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("300"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("300"));
 
     // A refused edit of that field puts 300 back; 300 is checked again as it
     // goes in (a second message), and putting it back once more changes nothing.
     fx.boxes.clear();
-    w->Text5->end(false);
-    QTest::keyClicks(w->Text5, QStringLiteral("1"));
+    w->interval_minutes->end(false);
+    QTest::keyClicks(w->interval_minutes, QStringLiteral("1"));
     EXPECT_EQ(boxes_with_text(fx.boxes, range_message()), 2);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("300"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("300"));
 
     // Yes writes it back unchanged.
     fx.boxes.clear();
@@ -175,8 +178,8 @@ TEST(SettingsWindow, NoKeepsSettingsAndFile) {
     const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    type_over(w->Text1, QStringLiteral("other@example.com"));
-    type_over(w->Text5, QStringLiteral("9"));
+    type_over(w->admin_address, QStringLiteral("other@example.com"));
+    type_over(w->interval_minutes, QStringLiteral("9"));
 
     fx.boxes.answers = {BoxAnswer::No};
     close_settings(fx);
@@ -195,8 +198,8 @@ TEST(SettingsWindow, NoKeepsSettingsAndFile) {
 
     w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("5"));
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("admin@example.com"));
+    EXPECT_EQ(w->interval_minutes->text(), QStringLiteral("5"));
 }
 
 TEST(SettingsWindow, YesRewritesAHandEditedFileInTheCanonicalLayout) {
@@ -215,30 +218,30 @@ TEST(SettingsWindow, TextFieldsRefuseWhatTheFileCannotHold) {
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
 
-    w->Text1->end(false);
-    QTest::keyClicks(w->Text1, QStringLiteral("\""));
+    w->admin_address->end(false);
+    QTest::keyClicks(w->admin_address, QStringLiteral("\""));
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     EXPECT_EQ(fx.boxes.last().text, quote_or_break_message());
     EXPECT_EQ(fx.boxes.last().title, app_title());
     EXPECT_EQ(fx.boxes.last().icon, BoxIcon::None);
     EXPECT_EQ(fx.boxes.last().buttons, BoxButtons::Ok);
-    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("admin@example.com"));
 
-    paste(w->Text3, QStringLiteral("mail.example.com\r\nsecond"));
-    EXPECT_EQ(w->Text3->text(), QStringLiteral("127.0.0.1"));
-    w->Text4->end(false);
-    w->Text4->insert(QStringLiteral("😀"));
-    EXPECT_EQ(w->Text4->text(), QStringLiteral("example.com"));
+    paste(w->smtp_server, QStringLiteral("mail.example.com\r\nsecond"));
+    EXPECT_EQ(w->smtp_server->text(), QStringLiteral("127.0.0.1"));
+    w->sender_domain->end(false);
+    w->sender_domain->insert(QStringLiteral("😀"));
+    EXPECT_EQ(w->sender_domain->text(), QStringLiteral("example.com"));
     EXPECT_EQ(fx.boxes.shown.size(), 3u);
 
     // The previous text is the last accepted one, not the one at opening.
-    type_over(w->Text2, QStringLiteral("a,b"));
-    w->Text2->insert(QStringLiteral("\""));
-    EXPECT_EQ(w->Text2->text(), QStringLiteral("a,b"));
+    type_over(w->sender_address, QStringLiteral("a,b"));
+    w->sender_address->insert(QStringLiteral("\""));
+    EXPECT_EQ(w->sender_address->text(), QStringLiteral("a,b"));
 
     // A comma and Japanese text go through the file and come back whole.
     fx.boxes.clear();
-    paste(w->Text4, QStringLiteral("例え,ば"));
+    paste(w->sender_domain, QStringLiteral("例え,ば"));
     EXPECT_TRUE(fx.boxes.shown.empty());
     close_settings(fx);
     SharedState reread;
@@ -257,7 +260,7 @@ TEST(SettingsWindow, AQuoteFromAHandEditedFileIsKeptUntilTheOperatorEditsIt) {
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(fx.boxes.shown.empty());
-    EXPECT_EQ(w->Text1->text(), QStringLiteral("ad\"min@example.com"));
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("ad\"min@example.com"));
     close_settings(fx);
     EXPECT_EQ(fx.state.settings.admin_address, QStringLiteral("ad\"min@example.com"));
 }
@@ -268,25 +271,25 @@ TEST(SettingsWindow, AStoredQuoteCanBeDeletedButNotAddedTo) {
                   " 5 \r\n 3 \r\n 64 \r\n 3 \r\n");
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    w->Text1->setCursorPosition(3);
-    QTest::keyClick(w->Text1, Qt::Key_Backspace);
-    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+    w->admin_address->setCursorPosition(3);
+    QTest::keyClick(w->admin_address, Qt::Key_Backspace);
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("admin@example.com"));
     EXPECT_TRUE(fx.boxes.shown.empty());
-    QTest::keyClicks(w->Text1, QStringLiteral("\""));
+    QTest::keyClicks(w->admin_address, QStringLiteral("\""));
     EXPECT_EQ(fx.boxes.shown.size(), 1u);
-    EXPECT_EQ(w->Text1->text(), QStringLiteral("admin@example.com"));
+    EXPECT_EQ(w->admin_address->text(), QStringLiteral("admin@example.com"));
 }
 
 TEST(SettingsWindow, InputMethodCharactersAreShownAsTheyWillReadBack) {
     AppFixture fx;
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    type_over(w->Text4, QStringLiteral("ab"));
-    w->Text4->setCursorPosition(1);
-    commit_from_input_method(w->Text4, QStringLiteral("〜−"));
+    type_over(w->sender_domain, QStringLiteral("ab"));
+    w->sender_domain->setCursorPosition(1);
+    commit_from_input_method(w->sender_domain, QStringLiteral("〜−"));
     EXPECT_TRUE(fx.boxes.shown.empty());
-    EXPECT_EQ(w->Text4->text(), QStringLiteral("a～－b"));
-    EXPECT_EQ(w->Text4->cursorPosition(), 3); // typing goes on where it was
+    EXPECT_EQ(w->sender_domain->text(), QStringLiteral("a～－b"));
+    EXPECT_EQ(w->sender_domain->cursorPosition(), 3); // typing goes on where it was
     close_settings(fx);
     EXPECT_EQ(fx.state.settings.sender_domain, QStringLiteral("a～－b"));
     EXPECT_TRUE(fx.dir.read("conf.ini")
@@ -298,9 +301,10 @@ TEST(SettingsWindow, ExistsOnceAndNotWhileDeliveryIsStopped) {
     AppFixture fx;
     SettingsWindow* first = open_settings(fx);
     ASSERT_NE(first, nullptr);
-    first->Text5->setText(QStringLiteral("9"));
+    first->interval_minutes->setText(QStringLiteral("9"));
     EXPECT_EQ(open_settings(fx), first);
-    EXPECT_EQ(first->Text5->text(), QStringLiteral("9")); // brought forward, not reloaded
+    EXPECT_EQ(first->interval_minutes->text(),
+              QStringLiteral("9")); // brought forward, not reloaded
     close_settings(fx);
 
     fx.boxes.clear();
@@ -315,7 +319,7 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
     const QByteArray before = fx.dir.read(QStringLiteral("conf.ini"));
     SettingsWindow* w = open_settings(fx);
     ASSERT_NE(w, nullptr);
-    type_over(w->Text5, QStringLiteral("7"));
+    type_over(w->interval_minutes, QStringLiteral("7"));
     {
         AsUnprivileged nobody; // the directory and the file belong to root
         close_settings(fx);
@@ -330,7 +334,7 @@ TEST(SettingsWindow, FailedSaveKeepsTheOldFileAndTheProgramRunning) {
 
     // The program goes on: the window can be opened again.
     ASSERT_NE(open_settings(fx), nullptr);
-    EXPECT_EQ(settings_window(fx)->Text5->text(), QStringLiteral("7"));
+    EXPECT_EQ(settings_window(fx)->interval_minutes->text(), QStringLiteral("7"));
 }
 
 TEST(SettingsWindow, KeyboardOnlyOperatorsGetTheNewIntervalAsMouseUsersDo) {
@@ -344,13 +348,13 @@ TEST(SettingsWindow, KeyboardOnlyOperatorsGetTheNewIntervalAsMouseUsersDo) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
     QTest::keyClick(&main, Qt::Key_S, Qt::AltModifier);
     QTRY_VERIFY(settings_window(fx) != nullptr);
-    EXPECT_EQ(main.focusWidget(), main.Command3);
+    EXPECT_EQ(main.focusWidget(), main.settings_button);
     SettingsWindow* w = settings_window(fx);
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    type_over(w->Text5, QStringLiteral("12"));
+    type_over(w->interval_minutes, QStringLiteral("12"));
     fx.boxes.answers = {BoxAnswer::Yes};
-    w->Command1->click();
+    w->exit_button->click();
     QTRY_VERIFY(QApplication::activeWindow() == &main);
-    QTRY_COMPARE(main.Label7->text(), QStringLiteral("12"));
+    QTRY_COMPARE(main.interval_in_use->text(), QStringLiteral("12"));
     EXPECT_EQ(fx.state.monitor.interval_in_use(), 12);
 }

@@ -21,20 +21,20 @@ TEST(Startup, LabelsGetTheirFirstTexts) {
     AppFixture fx;
     ASSERT_TRUE(fx.started);
     EXPECT_TRUE(fx.boxes.shown.empty());
-    EXPECT_EQ(fx.main().Label7->text(), "5");
-    EXPECT_EQ(fx.main().Label6->text(), "0");
-    EXPECT_EQ(fx.main().Yokusi_view->text(), QStringLiteral("連続配信回数：0"));
-    EXPECT_EQ(fx.main().Label3->text(), QStringLiteral("3拠点監視中"));
+    EXPECT_EQ(fx.main().interval_in_use->text(), "5");
+    EXPECT_EQ(fx.main().elapsed_minutes->text(), "0");
+    EXPECT_EQ(fx.main().notices_in_a_row->text(), QStringLiteral("連続配信回数：0"));
+    EXPECT_EQ(fx.main().target_count->text(), QStringLiteral("3拠点監視中"));
     EXPECT_EQ(fx.state.settings.ttl, 64);
     EXPECT_EQ(fx.state.targets.records[1].description, QStringLiteral("B／2／b"));
 }
 
 TEST(Startup, TargetCountIncludesDisabledAndSpansEmptyToFull) {
     AppFixture empty(QByteArray{});
-    EXPECT_EQ(empty.main().Label3->text(), QStringLiteral("0拠点監視中"));
+    EXPECT_EQ(empty.main().target_count->text(), QStringLiteral("0拠点監視中"));
     AppFixture full(n_records(1001), conf_bytes(-7));
-    EXPECT_EQ(full.main().Label3->text(), QStringLiteral("1001拠点監視中"));
-    EXPECT_EQ(full.main().Label7->text(), "-7"); // taken as it stands
+    EXPECT_EQ(full.main().target_count->text(), QStringLiteral("1001拠点監視中"));
+    EXPECT_EQ(full.main().interval_in_use->text(), "-7"); // taken as it stands
 }
 
 TEST(Startup, AnUnreadableFileEndsItWithAMessageNamingFileAndLine) {
@@ -102,7 +102,7 @@ TEST(Startup, HandEditedMistakesAreShownOnceAndMonitoringStartsAnyway) {
     // address of kanshi.ini.
     AppFixture fx(QByteArray("\xEF\xBB\xBF") + AppFixture::three_targets(), conf_bytes(5, 3, 0, 0));
     ASSERT_TRUE(fx.started);
-    EXPECT_TRUE(fx.main().Timer1->isActive());
+    EXPECT_TRUE(fx.main().minute_timer->isActive());
     ASSERT_EQ(fx.boxes.shown.size(), 1u);
     const BoxRequest& box = fx.boxes.last();
     EXPECT_EQ(box.icon, BoxIcon::Warning);

@@ -30,9 +30,9 @@ TEST(SweepWindow, StopDisplayAndReleaseByHand) {
     StopFixture fx;
     ASSERT_TRUE(fx.started);
     MainWindow& w = fx.main();
-    EXPECT_FALSE(w.Command2->isEnabled());
-    EXPECT_TRUE(w.Command3->isEnabled());
-    EXPECT_TRUE(w.Command4->isEnabled());
+    EXPECT_FALSE(w.release_button->isEnabled());
+    EXPECT_TRUE(w.settings_button->isEnabled());
+    EXPECT_TRUE(w.editor_button->isEnabled());
     EXPECT_EQ(background(w), button_face());
     EXPECT_TRUE(w.autoFillBackground());
 
@@ -41,20 +41,20 @@ TEST(SweepWindow, StopDisplayAndReleaseByHand) {
     EXPECT_EQ(fx.mail.sent[0].subject, "Network障害連絡（1件障害）");
     EXPECT_EQ(fx.mail.sent[0].body, QStringLiteral("＜1件目＞B／2／b\r"));
     EXPECT_EQ(background(w), QColor(255, 0, 0));
-    EXPECT_TRUE(w.Command2->isEnabled());
-    EXPECT_FALSE(w.Command3->isEnabled());
-    EXPECT_FALSE(w.Command4->isEnabled());
-    EXPECT_EQ(w.Yokusi_view->text(), "連続配信回数：1");
-    EXPECT_EQ(w.Label6->text(), "0");
+    EXPECT_TRUE(w.release_button->isEnabled());
+    EXPECT_FALSE(w.settings_button->isEnabled());
+    EXPECT_FALSE(w.editor_button->isEnabled());
+    EXPECT_EQ(w.notices_in_a_row->text(), "連続配信回数：1");
+    EXPECT_EQ(w.elapsed_minutes->text(), "0");
 
-    w.Label6->setText(QStringLiteral("3")); // the release leaves the minute count alone
-    w.Command2->click();
-    EXPECT_FALSE(w.Command2->isEnabled());
-    EXPECT_TRUE(w.Command3->isEnabled());
-    EXPECT_TRUE(w.Command4->isEnabled());
+    w.elapsed_minutes->setText(QStringLiteral("3")); // the release leaves the minute count alone
+    w.release_button->click();
+    EXPECT_FALSE(w.release_button->isEnabled());
+    EXPECT_TRUE(w.settings_button->isEnabled());
+    EXPECT_TRUE(w.editor_button->isEnabled());
     EXPECT_EQ(background(w), button_face());
-    EXPECT_EQ(w.Yokusi_view->text(), "連続配信回数：0");
-    EXPECT_EQ(w.Label6->text(), "3");
+    EXPECT_EQ(w.notices_in_a_row->text(), "連続配信回数：0");
+    EXPECT_EQ(w.elapsed_minutes->text(), "3");
     EXPECT_EQ(fx.state.monitor.clean_checks_while_stopped, 0);
     EXPECT_EQ(fx.mail.sent.size(), 1u);
 }
@@ -69,7 +69,8 @@ TEST(SweepWindow, WindowAtTheMomentOfEachMail) {
     };
     std::vector<Seen> seen;
     fx.mail.on_send = [&](const SentNotice& n) {
-        seen.push_back({n.subject, w.Yokusi_view->text(), w.Command2->isEnabled(), background(w)});
+        seen.push_back(
+            {n.subject, w.notices_in_a_row->text(), w.release_button->isEnabled(), background(w)});
     };
 
     fx.app->Timer1_Timer(); // failure notice, then the stop
@@ -84,7 +85,7 @@ TEST(SweepWindow, WindowAtTheMomentOfEachMail) {
     EXPECT_EQ(seen[1].view, "連続配信回数：1");
     EXPECT_TRUE(seen[1].command2);
     EXPECT_EQ(seen[1].colour, QColor(255, 0, 0));
-    EXPECT_FALSE(w.Command2->isEnabled());
+    EXPECT_FALSE(w.release_button->isEnabled());
     EXPECT_EQ(background(w), button_face());
 
     // Recovery before the stop: the counter is reset before the mail.
@@ -102,11 +103,11 @@ TEST(SweepWindow, WindowAtTheMomentOfEachMail) {
 TEST(SweepWindow, TicksCountUpToTheIntervalShown) {
     AppFixture fx; // interval 5, everyone answers
     MainWindow& w = fx.main();
-    ASSERT_EQ(w.Label7->text(), "5");
+    ASSERT_EQ(w.interval_in_use->text(), "5");
     QStringList shown;
     for (int i = 0; i < 5; ++i) {
         fx.app->Timer1_Timer();
-        shown << w.Label6->text();
+        shown << w.elapsed_minutes->text();
     }
     EXPECT_EQ(shown, QStringList({"1", "2", "3", "4", "0"}));
     EXPECT_EQ(fx.engine.calls.size(), 1u);
@@ -125,12 +126,12 @@ TEST(SweepWindow, TickWhileAMailBoxWaitsIsDropped) {
         ++sends;
         QEventLoop box;
         QTimer::singleShot(0, &box, [&] { fx.app->Timer1_Timer(); });
-        QTimer::singleShot(0, &box, [&] { w.Label7->setText(QStringLiteral("9")); });
+        QTimer::singleShot(0, &box, [&] { w.interval_in_use->setText(QStringLiteral("9")); });
         QTimer::singleShot(0, &box, [&] { fx.app->Timer1_Timer(); });
         QTimer::singleShot(20, &box, &QEventLoop::quit);
         box.exec();
         calls_after_box = fx.engine.calls.size();
-        label6_after_box = w.Label6->text();
+        label6_after_box = w.elapsed_minutes->text();
     };
     fx.app->Timer1_Timer();
 
@@ -138,7 +139,7 @@ TEST(SweepWindow, TickWhileAMailBoxWaitsIsDropped) {
     EXPECT_EQ(calls_after_box, 1u);
     EXPECT_EQ(label6_after_box, "0"); // not even counted
     EXPECT_EQ(fx.state.monitor.notices_in_a_row(), 1);
-    EXPECT_EQ(w.Label6->text(), "0");
+    EXPECT_EQ(w.elapsed_minutes->text(), "0");
 }
 
 } // namespace

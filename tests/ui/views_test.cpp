@@ -65,13 +65,13 @@ TEST(Views, CheckNowGivesTheTimedNoticeAndRestartsTheMinuteCount) {
     ViewsFixture now;
     now.app->Timer1_Timer();
     now.app->Timer1_Timer();
-    EXPECT_EQ(now.main().Label6->text(), "2");
+    EXPECT_EQ(now.main().elapsed_minutes->text(), "2");
     press(now.main(), Qt::Key_F5);
     ASSERT_EQ(now.mail.sent.size(), 1u);
     EXPECT_EQ(now.mail.sent[0].subject, timed.mail.sent[0].subject);
     EXPECT_EQ(now.mail.sent[0].body, timed.mail.sent[0].body);
-    EXPECT_EQ(now.main().Yokusi_view->text(), timed.main().Yokusi_view->text());
-    EXPECT_EQ(now.main().Label6->text(), "0");
+    EXPECT_EQ(now.main().notices_in_a_row->text(), timed.main().notices_in_a_row->text());
+    EXPECT_EQ(now.main().elapsed_minutes->text(), "0");
     for (int i = 0; i < 4; ++i)
         now.app->Timer1_Timer();
     EXPECT_EQ(now.mail.sent.size(), 1u); // five minutes from the check now, not from the start
