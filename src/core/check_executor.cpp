@@ -24,11 +24,11 @@ ThreadedExecutor::~ThreadedExecutor() {
     delete receiver;
 }
 
-void ThreadedExecutor::run(std::function<void()> work, std::function<void()> done) {
-    std::thread([home = home_, work = std::move(work), done = std::move(done)]() mutable {
-        work();
+void ThreadedExecutor::hand_over(std::function<Handback()> work) {
+    std::thread([home = home_, work = std::move(work)]() mutable {
+        Handback handback = work();
         const std::lock_guard guard(home->lock);
         if (home->receiver)
-            QMetaObject::invokeMethod(home->receiver, std::move(done), Qt::QueuedConnection);
+            QMetaObject::invokeMethod(home->receiver, std::move(handback), Qt::QueuedConnection);
     }).detach();
 }
