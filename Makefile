@@ -3,10 +3,11 @@
 #   make test   install dependencies, build, run every test
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps deps-extra build build-app run test check test-sanitize fuzz package package-test clean
+.PHONY: deps deps-extra build build-app run test check test-sanitize test-tsan fuzz package package-test clean
 
 deps:
 	@scripts/install-deps.sh
@@ -45,6 +46,15 @@ test-sanitize: deps $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The core, logic and headless tests under ThreadSanitizer, plus a deliberate
+# race that must be reported; builds only the programs these tests run.
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DPELMORA_TSAN=ON
+
+test-tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tsan_tests
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L '^(core|logic|headless|tsan)$$'
+
 package: deps-extra
 	$(MAKE) build
 	cd $(BUILD) && cpack
@@ -66,4 +76,4 @@ fuzz: deps-extra $(FUZZ_BUILD)/build.ninja
 	scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

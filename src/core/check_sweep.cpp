@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/check_executor.h"
@@ -17,7 +18,6 @@ namespace {
 
 struct Check {
     SharedState& state;
-    EchoEngine& engine;
     NoticeSender& mail;
     CheckExecutor& executor;
     std::function<void()> finished;
@@ -40,16 +40,15 @@ void finish(const CheckPtr& check) {
 void send_notice(const CheckPtr& check, const QString& subject, const QString& body,
                  std::function<void()> then) {
     const Settings& s = check->settings;
-    auto notice = std::make_shared<Notice>(Notice{s.admin_address, s.sender_address, s.smtp_server,
-                                                  s.sender_domain, subject, body,
-                                                  check->state.mail_security});
-    auto report = std::make_shared<DeliveryReport>();
-    check->executor.run([check, notice, report] { *report = check->mail.send(*notice); },
-                        [report, then = std::move(then)] {
-                            if (*report)
-                                (*report)();
-                            then();
-                        });
+    check->executor.run(
+        [mail = &check->mail,
+         notice = Notice{s.admin_address, s.sender_address, s.smtp_server, s.sender_domain, subject,
+                         body, check->state.mail_security}] { return mail->send(notice); },
+        [then = std::move(then)](const DeliveryReport& report) {
+            if (report)
+                report();
+            then();
+        });
 }
 
 void decide(const CheckPtr& check) {
@@ -142,7 +141,6 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
 void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
                  CheckExecutor& executor, std::function<void()> finished) {
     auto check = std::make_shared<Check>(Check{state,
-                                               engine,
                                                mail,
                                                executor,
                                                std::move(finished),
@@ -154,14 +152,18 @@ void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
     state.status.checking = true;
     state.events.announce(EventKind::CheckBegun, {}, check->started);
     executor.run(
-        [check] {
+        [engine = &engine, targets = check->targets, attempts = check->settings.attempts,
+         ttl = check->settings.ttl] {
             QElapsedTimer clock;
             clock.start();
-            check->failures = probe_targets(check->targets, check->settings.attempts,
-                                            check->settings.ttl, check->engine);
-            check->duration_ms = clock.elapsed();
+            CheckFailures failures = probe_targets(targets, attempts, ttl, *engine);
+            return std::pair(std::move(failures), clock.elapsed());
         },
-        [check] { decide(check); });
+        [check](std::pair<CheckFailures, qint64> swept) {
+            check->failures = std::move(swept.first);
+            check->duration_ms = swept.second;
+            decide(check);
+        });
 }
 
 void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail) {

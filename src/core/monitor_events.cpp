@@ -55,24 +55,24 @@ std::optional<EventKind> event_kind_from_name(const QString& name) {
 }
 
 void MonitorEvents::announce(EventKind kind, const QString& detail, const QDateTime& time) {
-    const MonitorEvent event{kind, time, one_line(detail)};
+    owner_.check("MonitorEvents");
     // a listener may go while being told (a window closing)
-    const auto listeners = listeners_;
-    for (const auto& [id, listener] : listeners)
-        listener(event);
+    listeners_.tell(MonitorEvent{kind, time, one_line(detail)});
 }
 
 void MonitorEvents::set_log_problem(const QString& text) {
+    owner_.check("MonitorEvents");
     log_problem_ = text;
 }
 
 int MonitorEvents::listen(Listener listener) {
-    listeners_.emplace_back(next_listener_, std::move(listener));
-    return next_listener_++;
+    owner_.check("MonitorEvents");
+    return listeners_.add(std::move(listener));
 }
 
 void MonitorEvents::unlisten(int id) {
-    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+    owner_.check("MonitorEvents");
+    listeners_.remove(id);
 }
 
 QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, int not_answering) {

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/listeners.h"
+#include "core/owner_thread.h"
+
 enum class EventKind {
     Start,
     End,
@@ -47,9 +50,9 @@ class MonitorEvents {
     void unlisten(int id);
 
   private:
-    std::vector<std::pair<int, Listener>> listeners_;
-    int next_listener_ = 1;
+    Listeners<Listener> listeners_;
     QString log_problem_;
+    OwnerThread owner_;
 };
 
 // The details, one format per kind, as key=value pairs; a free text that may

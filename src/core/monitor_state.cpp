@@ -1,24 +1,23 @@
 #include "core/monitor_state.h"
 
-#include <algorithm>
-
 int MonitorState::listen(Listener listener) {
-    listeners_.emplace_back(next_listener_, std::move(listener));
-    return next_listener_++;
+    owner_.check("MonitorState");
+    return listeners_.add(std::move(listener));
 }
 
 void MonitorState::unlisten(int id) {
-    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+    owner_.check("MonitorState");
+    listeners_.remove(id);
 }
 
 void MonitorState::changed(MonitorField field) {
-    for (const auto& [id, listener] : listeners_)
-        listener(field);
+    listeners_.tell(field);
 }
 
 // Setting a value announces it even when it is unchanged: the display is
 // written at the same moments as the value, as an operator watching expects.
 template <class T> void MonitorState::set(T& value, T to, MonitorField field) {
+    owner_.check("MonitorState");
     value = to;
     changed(field);
 }

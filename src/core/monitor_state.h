@@ -3,12 +3,15 @@
 // last check, the interval in use, the failure notices sent in a row and
 // whether mail delivery is stopped. The cycle and the check change it; the
 // main window (or the headless mode) listens and shows it. Every change is
-// announced at once, so what is shown follows the order of the changes.
+// announced at once, so what is shown follows the order of the changes; all
+// of it happens on the thread that made the state.
 #include <functional>
 #include <utility>
 #include <vector>
 
 #include "core/int16.h"
+#include "core/listeners.h"
+#include "core/owner_thread.h"
 
 enum class MonitorField {
     ElapsedMinutes,
@@ -60,6 +63,6 @@ class MonitorState {
     int16 notices_in_a_row_ = 0;
     bool delivery_stopped_ = false;
     int16 announced_targets_ = 0;
-    std::vector<std::pair<int, Listener>> listeners_;
-    int next_listener_ = 1;
+    Listeners<Listener> listeners_;
+    OwnerThread owner_;
 };

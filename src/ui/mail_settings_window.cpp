@@ -8,7 +8,7 @@
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QVBoxLayout>
-#include <memory>
+#include <optional>
 
 #include "core/app_title.h"
 #include "core/check_executor.h"
@@ -108,25 +108,23 @@ void MailSettingsWindow::choose_ca_file() {
 void MailSettingsWindow::send_test_mail() {
     if (!transport_)
         return;
-    auto mail = std::make_shared<Notice>(
-        test_mail(state_.settings, values(), QDateTime::currentDateTime()));
-    auto failure = std::make_shared<std::optional<DeliveryFailure>>();
+    const Notice mail = test_mail(state_.settings, values(), QDateTime::currentDateTime());
     // A slow server may take the mail time-outs; the window and the checks
     // must not wait for it, only the button does.
     test_send->setEnabled(false);
-    MailTransport* transport = transport_;
     InlineExecutor in_the_call;
     CheckExecutor& executor = executor_ ? *executor_ : in_the_call;
     executor.run(
-        [transport, mail, failure] { *failure = transport->send(*mail); },
-        [window = QPointer<MailSettingsWindow>(this), mail, failure] {
+        [transport = transport_, mail] { return transport->send(mail); },
+        [window = QPointer<MailSettingsWindow>(this),
+         mail](const std::optional<DeliveryFailure>& failure) {
             if (!window)
                 return; // closed meanwhile: nobody is waiting for the answer
             window->test_send->setEnabled(true);
-            if (*failure)
-                window->boxes_.ok(test_mail_failed_text(**failure), app_title(), BoxIcon::Critical);
+            if (failure)
+                window->boxes_.ok(test_mail_failed_text(*failure), app_title(), BoxIcon::Critical);
             else
-                window->boxes_.ok(test_mail_sent_text(*mail), app_title(), BoxIcon::Information);
+                window->boxes_.ok(test_mail_sent_text(mail), app_title(), BoxIcon::Information);
         });
 }
 

@@ -98,20 +98,17 @@ namespace {
 // Holds each blocking step of a check until the test lets it run, as a
 // worker thread would: the check waits in between.
 struct StepExecutor : CheckExecutor {
-    void run(std::function<void()> work, std::function<void()> done) override {
-        steps.push_back({std::move(work), std::move(done)});
-    }
+    void hand_over(std::function<Handback()> work) override { steps.push_back(std::move(work)); }
     // Runs the oldest step and what follows it; false when none waits.
     bool step() {
         if (steps.empty())
             return false;
-        auto [work, done] = std::move(steps.front());
+        auto work = std::move(steps.front());
         steps.pop_front();
-        work();
-        done();
+        work()();
         return true;
     }
-    std::deque<std::pair<std::function<void()>, std::function<void()>>> steps;
+    std::deque<std::function<Handback()>> steps;
 };
 
 struct SteppedRig : SweepRig {

@@ -1,6 +1,8 @@
 // The delivery-stop rules: which notice a sweep sends and where the state goes.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "core/delivery_stop.h"
 #include "sweep_rig.h"
 
@@ -19,6 +21,7 @@ struct Row {
     int16 cnt_after;
     int16 fukkyu_after;
     bool stopped_after;
+    bool window_closes_when_told = false; // and opens another, within the first change
 };
 
 // N normal, A alerting, S0..S2 stopped with 0..2 clean sweeps counted.
@@ -39,6 +42,8 @@ const Row kRows[] = {
     {"S1_clean", 3, 3, 1, true, Event::Clean, nullptr, 3, 2, true},
     {"S2_clean", 3, 3, 2, true, Event::Clean, "Network障害連絡（監視自動復旧）", 0, 0, false},
     {"S1_release", 3, 3, 1, true, Event::Release, nullptr, 0, 0, false},
+    {"S2_clean_window_closes_when_told", 3, 3, 2, true, Event::Clean,
+     "Network障害連絡（監視自動復旧）", 0, 0, false, true},
 };
 
 class DecisionTable : public testing::TestWithParam<Row> {};
@@ -50,6 +55,13 @@ TEST_P(DecisionTable, NoticeAndNextState) {
     rig.state.monitor.set_delivery_stopped(row.stopped_before);
     rig.state.monitor.clean_checks_while_stopped = row.fukkyu_before;
     rig.state.monitor.set_elapsed_minutes(4);
+    int closing_told = 0, opened_told = 0, closing = 0;
+    if (row.window_closes_when_told)
+        closing = rig.state.monitor.listen([&](MonitorField) {
+            ++closing_told;
+            rig.state.monitor.unlisten(closing);
+            rig.state.monitor.listen([&](MonitorField) { ++opened_told; });
+        });
 
     switch (row.event) {
     case Event::Clean:
@@ -78,10 +90,25 @@ TEST_P(DecisionTable, NoticeAndNextState) {
     }
     // Every sweep restarts the minute count; a release leaves it alone.
     EXPECT_EQ(rig.display.elapsed_minutes, row.event == Event::Release ? "4" : "0");
+    if (row.window_closes_when_told) {
+        // the one that left is told once; the one it opened from the next change on
+        EXPECT_EQ(closing_told, 1);
+        EXPECT_GE(opened_told, 1);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DecisionTable, testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeliveryStop, StateChangedOffItsThreadEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    SweepRig rig;
+    const auto off_thread = [&](auto change) { std::thread(change).join(); };
+    EXPECT_DEATH(off_thread([&] { rig.state.monitor.set_notices_in_a_row(1); }),
+                 "MonitorState changed off the thread that owns it");
+    EXPECT_DEATH(off_thread([&] { rig.state.events.announce(EventKind::Check, {}); }),
+                 "MonitorEvents changed off the thread that owns it");
+}
 
 TEST(DeliveryStop, ThreeNoticesThenSilence) {
     SweepRig rig(3, 3);
