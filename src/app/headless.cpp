@@ -88,7 +88,10 @@ int run_headless(int argc, char** argv, EchoEngine& engine, int echo_right_error
     SharedState state;
     EventLogFile log;
     log.follow(state.events, tell_on_stderr);
-    CurlMailTransport transport;
+    // A shortened minute shortens the mail's time-outs with it.
+    CurlMailTransport transport(
+        options.minute_ms ? SmtpTimeouts::for_minute(std::chrono::milliseconds(*options.minute_ms))
+                          : SmtpTimeouts{});
     NoticeDelivery mail(transport, boxes, &state.events);
 
     const StartupSteps steps{

@@ -54,8 +54,8 @@ TEST(MonitoringCycle, IntervalChangesMidCount) {
 }
 
 TEST(MonitoringCycle, TickDuringASweepIsDropped) {
-    // A tick that comes while the check's mail is out must neither sweep
-    // again nor count a minute.
+    // A tick that comes while the check runs (here its mail goes out within
+    // it) must neither sweep again nor count a minute.
     CycleRig rig;
     rig.state.monitor.set_interval_in_use(1);
     rig.down = {1};
@@ -101,12 +101,13 @@ struct StepExecutor : CheckExecutor {
     void run(std::function<void()> work, std::function<void()> done) override {
         steps.push_back({std::move(work), std::move(done)});
     }
-    // Runs the oldest step and what follows it; false when none waits.
-    bool step() {
-        if (steps.empty())
+    // Runs the oldest step (or the one at index) and what follows it; false
+    // when none waits.
+    bool step(size_t index = 0) {
+        if (steps.size() <= index)
             return false;
-        auto [work, done] = std::move(steps.front());
-        steps.pop_front();
+        auto [work, done] = std::move(steps[index]);
+        steps.erase(steps.begin() + static_cast<std::ptrdiff_t>(index));
         work();
         done();
         return true;
@@ -115,33 +116,52 @@ struct StepExecutor : CheckExecutor {
 };
 
 struct SteppedRig : SweepRig {
-    SteppedRig() : SweepRig(3, 1) { state.monitor.set_interval_in_use(1); }
+    explicit SteppedRig(int16 stop_after = 1) : SweepRig(3, stop_after) {
+        state.monitor.set_interval_in_use(1);
+    }
     StepExecutor steps;
     MonitoringCycle cycle{state, engine, mail, &steps};
 };
 
 } // namespace
 
-TEST(MonitoringCycle, StateChangesKeepTheirOrderAroundTheBlockingSteps) {
-    SteppedRig rig;
+TEST(MonitoringCycle, ACheckEndsWhenDecidedAndItsNoticeQueuesBehindTheOneInFlight) {
+    SteppedRig rig(3);
+    QStringList logged;
+    rig.state.events.listen([&](const MonitorEvent& e) {
+        if (e.kind == EventKind::Notice)
+            logged << e.detail;
+    });
     rig.down = {1};
     rig.cycle.minute_passed();
-    EXPECT_TRUE(rig.cycle.checking());
     EXPECT_TRUE(rig.engine.calls.empty()); // the sweep waits for its worker
-
-    ASSERT_TRUE(rig.steps.step()); // the sweep: the counter goes up before the mail
+    ASSERT_TRUE(rig.steps.step());         // the sweep: the counter goes up before the mail
     EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：1");
+    EXPECT_EQ(rig.display.Label6, "0"); // the check is over, its mail is not
     EXPECT_TRUE(rig.mail.sent.empty());
-    EXPECT_FALSE(rig.display.stopped);
-    rig.cycle.minute_passed(); // dropped: no second check, no minute counted
-    EXPECT_EQ(rig.steps.steps.size(), 1u);
+    EXPECT_TRUE(rig.cycle.checking()); // the end of the program must not wait for it
 
-    ASSERT_TRUE(rig.steps.step()); // the mail; the stop follows it, then the minutes reset
-    EXPECT_EQ(rig.mail.sent.size(), 1u);
-    EXPECT_TRUE(rig.display.stopped);
-    EXPECT_EQ(rig.display.Label6, "0");
+    // Two more checks decide while the first notice is out: the newer notice
+    // takes the waiting one's place; counting goes on as decided.
+    rig.down = {0, 1};
+    rig.cycle.minute_passed();
+    ASSERT_TRUE(rig.steps.step(1));
+    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：2");
+    rig.down.clear();
+    rig.cycle.minute_passed();
+    rig.cycle.minute_passed(); // dropped: that check still runs
+    ASSERT_EQ(rig.steps.steps.size(), 2u);
+    ASSERT_TRUE(rig.steps.step(1));
+    EXPECT_EQ(rig.display.Yokusi_view, "連続配信回数：0");
+    EXPECT_EQ(rig.engine.calls.size(), 3u);
+    while (rig.steps.step()) {
+    }
+    ASSERT_EQ(rig.mail.sent.size(), 2u); // in order, one at a time
+    EXPECT_EQ(rig.mail.sent[0].subject, QStringLiteral("Network障害連絡（1件障害）"));
+    EXPECT_EQ(rig.mail.sent[1].subject, QStringLiteral("Network障害連絡（復旧）"));
+    EXPECT_EQ(logged, QStringList{"to=admin@example.test result=superseded "
+                                  "subject=Network障害連絡（2件障害）"});
     EXPECT_FALSE(rig.cycle.checking());
-    EXPECT_EQ(rig.engine.calls.size(), 1u);
 }
 
 TEST(MonitoringCycle, ReleaseDuringACheckWaitsForItsDecision) {

@@ -107,7 +107,7 @@ TEST_F(SmtpDeliveryTest, NothingListeningShowsTheConnectBox) {
     send(QStringLiteral("127.0.0.1:%1").arg(SmtpTestServer::unused_port()));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text, QStringLiteral("ＳＭＴＰサーバーに接続できません。\r\n"
-                                                "サーバー名等を確認してください。"));
+                                                "サーバー名等を確認してください。\r\n段階：接続"));
     EXPECT_EQ(boxes.last().icon, BoxIcon::Critical);
     EXPECT_EQ(boxes.last().title, QStringLiteral("エラー"));
 }
@@ -117,7 +117,8 @@ TEST_F(SmtpDeliveryTest, GreetingRefusalShowsTheServersCodeAndText) {
     send(server.address());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text,
-              QStringLiteral("Code : 554\r\n\r\nService not available, closing channel"));
+              QStringLiteral("Code : 554\r\n\r\nService not available, closing channel\r\n"
+                             "段階：サーバーの挨拶（グリーティング）"));
     EXPECT_EQ(boxes.last().icon, BoxIcon::None);
     EXPECT_EQ(boxes.last().title, QStringLiteral("Pelmora"));
     EXPECT_TRUE(server.wait_until_sessions_closed());
@@ -128,7 +129,8 @@ TEST_F(SmtpDeliveryTest, RejectedRecipientShowsCodeAndStillClosesEverything) {
     send(server.address());
 
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 550\r\n\r\n5.1.1 No such user here"));
+    EXPECT_EQ(boxes.last().text,
+              QStringLiteral("Code : 550\r\n\r\n5.1.1 No such user here\r\n段階：RCPT TO"));
     EXPECT_TRUE(server.messages().empty());
     EXPECT_TRUE(server.wait_until_sessions_closed());
     EXPECT_EQ(server.sessions_opened(), 1);
@@ -246,18 +248,21 @@ TEST_F(SecureDeliveryTest, WrongPasswordShowsTheServers535) {
     EXPECT_TRUE(server.messages().empty());
 }
 
-TEST_F(SecureDeliveryTest, CertificateFromAnUnknownCaOrForAnotherNameIsRefusedBeforeAnyLogin) {
+TEST_F(SecureDeliveryTest, CertificateUnknownForAnotherNameOrExpiredIsRefusedBeforeAnyLogin) {
     TestCa stranger;
     const ServerCertificate unknown =
         stranger.issue(QStringLiteral("unknown"), QStringLiteral("IP:127.0.0.1"));
     const ServerCertificate other_name =
         ca.issue(QStringLiteral("other"), QStringLiteral("DNS:other.example"));
+    const ServerCertificate expired =
+        ca.issue(QStringLiteral("expired"), QStringLiteral("IP:127.0.0.1"), -1);
     for (const Tls tls : {Tls::Implicit, Tls::StartTls}) {
         const MailEncryption encryption =
             tls == Tls::Implicit ? MailEncryption::Tls : MailEncryption::StartTls;
         for (const auto& [certificate, reason] :
-             {std::pair{unknown, QStringLiteral("認証局（CA）が信頼されていません")},
-              std::pair{other_name, QStringLiteral("一致しません")}}) {
+             {std::pair{unknown, QStringLiteral("不明な認証局")},
+              std::pair{other_name, QStringLiteral("名前の不一致")},
+              std::pair{expired, QStringLiteral("期限切れ")}}) {
             SmtpTestServer server(server_with(tls, certificate));
             boxes.clear();
             send_secure(server.address(), login(encryption));
@@ -326,6 +331,47 @@ TEST_F(SmtpTimeoutTest, SilenceAfterTheMessageFailsAfterOneReplyTimeOut) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.last().text.startsWith(QStringLiteral("Code : 28"))) // libcurl's time-out
         << boxes.last().text.toStdString();
+}
+
+TEST_F(SmtpTimeoutTest, AServerSilentAtAStepFailsAfterThatStepsTimeOutNamingIt) {
+    using Mode = SmtpTestServer::Mode;
+    const SmtpTimeouts limits{2s, 3s, 1s, 5min};
+    const MailSecurity login{
+        MailEncryption::Tls, false, QStringLiteral("u"), QStringLiteral("p"), {}};
+    const struct {
+        Mode mode;
+        MailSecurity security;
+        const char* stage;
+        QString step; // as the box names it
+        std::chrono::milliseconds limit;
+    } cases[] = {
+        {Mode::Silent,
+         {},
+         "greeting",
+         QStringLiteral("サーバーの挨拶（グリーティング）"),
+         limits.connect},
+        {Mode::MuteAfterEhlo, {}, "ehlo", QStringLiteral("EHLO"), limits.reply},
+        {Mode::MuteAfterAuth, login, "auth", QStringLiteral("AUTH"), limits.reply},
+        {Mode::MuteAfterDataCommand, {}, "data", QStringLiteral("DATA"), limits.reply},
+        {Mode::MuteAfterData, {}, "message-end", QStringLiteral("本文の終わり"), limits.reply}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stage);
+        SmtpTestServer server(c.mode);
+        CurlMailTransport transport{limits};
+        MonitorEvents events;
+        QString logged;
+        events.listen([&](const MonitorEvent& e) { logged = e.detail; });
+        NoticeDelivery delivery{transport, boxes, &events};
+        QElapsedTimer took;
+        took.start();
+        delivery.send({kTo, kFrom, server.address(), kDomain, kSubject, kBody, c.security})();
+        EXPECT_GE(took.elapsed(), c.limit.count() - 100);
+        EXPECT_LT(took.elapsed(), c.limit.count() + 2000);
+        EXPECT_TRUE(logged.contains(QStringLiteral("stage=%1 ").arg(c.stage)))
+            << logged.toStdString();
+        EXPECT_TRUE(boxes.last().text.endsWith(QStringLiteral("\r\n段階：") + c.step))
+            << boxes.last().text.toStdString();
+    }
 }
 
 TEST_F(SmtpTimeoutTest, NoReplyToQuitStillCountsAsDeliveredWithinTheQuitTimeOut) {
