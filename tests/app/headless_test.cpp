@@ -223,7 +223,7 @@ TEST(Headless, ChecksKeepTheirPaceWhileTheMailServerIsSilentAndNoticesFollowInOr
         QElapsedTimer running;
         running.start();
         ASSERT_TRUE(wait_for([&] { return !smtp.messages().empty(); }));
-        dir.write("kanshi.ini", "127.0.0.1\r\nA\r\n 0 \r\n");
+        dir.write("kanshi.ini", "127.0.0.1\r\nA\r\n 0 \r\n"); // then a recovery notice
         run.signal(SIGHUP);
         ASSERT_TRUE(wait_for([&] { return mails(smtp).back().subject == recovery_subject(); }));
         QThread::msleep(500);

@@ -31,13 +31,10 @@ Modes:
              reply, the greeting included
   mute-data  a plain server that never answers the end of the message
   mute-quit  a plain server that takes the message but never answers QUIT
-  mute-ehlo, mute-datacmd
-             a plain server that never answers EHLO, or the DATA command
-  mute-auth  TLS from the first byte (self-signed), offers AUTH and never
-             answers it
+  mute-ehlo, mute-datacmd: never answers EHLO, or the DATA command
+  mute-auth  TLS from the first byte (self-signed), never answers AUTH
 
---recover-after N: from the N+1-th session on, any of the raw modes serves
-like a plain server that takes everything.
+--recover-after N: from the N+1-th session on, a raw mode takes everything.
 """
 import argparse
 import json

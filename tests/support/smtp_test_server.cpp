@@ -37,7 +37,7 @@ QString mode_argument(SmtpTestServer::Mode mode) {
         return QStringLiteral("mute-ehlo");
     case SmtpTestServer::Mode::MuteAfterAuth:
         return QStringLiteral("mute-auth");
-    case SmtpTestServer::Mode::MuteAfterDataCommand:
+    case SmtpTestServer::Mode::MuteDataCommand:
         return QStringLiteral("mute-datacmd");
     }
     return {};

@@ -24,17 +24,17 @@ struct ReceivedMail {
 class SmtpTestServer {
   public:
     enum class Mode {
-        Normal,               // accepts everything
-        RejectRecipient,      // every RCPT gets "550 5.1.1 No such user here"
-        Greeting554,          // greets with "554 Service not available, closing channel"
-        Silent,               // accepts the connection and never answers
-        StartTls,             // offers STARTTLS (self-signed certificate) and requires it
-        Slow,                 // waits reply_delay before every reply, the greeting too
-        MuteAfterData,        // never answers the end of the message
-        MuteAfterQuit,        // takes the message, never answers QUIT
-        MuteAfterEhlo,        // never answers EHLO
-        MuteAfterAuth,        // TLS from the first byte (self-signed), never answers AUTH
-        MuteAfterDataCommand, // never answers DATA
+        Normal,          // accepts everything
+        RejectRecipient, // every RCPT gets "550 5.1.1 No such user here"
+        Greeting554,     // greets with "554 Service not available, closing channel"
+        Silent,          // accepts the connection and never answers
+        StartTls,        // offers STARTTLS (self-signed certificate) and requires it
+        Slow,            // waits reply_delay before every reply, the greeting too
+        MuteAfterData,   // never answers the end of the message
+        MuteAfterQuit,   // takes the message, never answers QUIT
+        MuteAfterEhlo,   // never answers EHLO
+        MuteAfterAuth,   // TLS from the first byte (self-signed), never answers AUTH
+        MuteDataCommand, // never answers DATA
     };
 
     // A server that accepts everything, behind TLS with a certificate of
@@ -47,8 +47,8 @@ class SmtpTestServer {
         QString user, password;
     };
 
-    // A server of the modes from Silent on can recover: after that many
-    // sessions it takes everything.
+    // From Silent on, a server recovers after recover_after_sessions: then
+    // it takes everything.
     explicit SmtpTestServer(Mode mode = Mode::Normal,
                             std::chrono::milliseconds reply_delay = std::chrono::milliseconds(0),
                             int recover_after_sessions = -1);
