@@ -268,11 +268,12 @@ std::chrono::milliseconds CurlSmtpSession::step_limit() const {
 
 DeliveryFailure CurlSmtpSession::failure(CURLcode result) const {
     // The server's own refusal says most: its code and words.
+    // It names the step it answered: libcurl may say QUIT before it reports.
     if (refusal_) {
-        if (stage_ == DeliveryStage::Auth)
-            return {stage_, refusal_->code,
+        if (refusal_->stage == DeliveryStage::Auth)
+            return {refusal_->stage, refusal_->code,
                     QStringLiteral("SMTP 認証（AUTH）が拒否されました。\r\n") + refusal_->text};
-        return {stage_, refusal_->code, refusal_->text};
+        return *refusal_;
     }
     QString text = QString::fromUtf8(error_text_);
     if (text.isEmpty() || timed_out_)
@@ -339,6 +340,8 @@ size_t CurlSmtpSession::on_output(char*, size_t size, size_t count, void*) {
 
 int CurlSmtpSession::on_debug(CURL*, curl_infotype type, char* data, size_t size, void* self_ptr) {
     auto* self = static_cast<CurlSmtpSession*>(self_ptr);
+    if (self->timed_out_)
+        return 0; // the step that ran out of time is the one to name
     const QByteArray line = QByteArray(data, static_cast<qsizetype>(size)).toUpper();
     DeliveryStage& stage = self->stage_;
     switch (type) {
