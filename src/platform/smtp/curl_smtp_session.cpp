@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 long as_curl_ms(std::chrono::milliseconds ms) {
@@ -58,12 +60,13 @@ bool starts_with(const QByteArray& line, std::initializer_list<const char*> word
 } // namespace
 
 SmtpTimeouts SmtpTimeouts::for_minute(std::chrono::milliseconds minute) {
-    const auto scaled = [minute](std::chrono::milliseconds limit) {
-        return std::max<std::chrono::milliseconds>(limit * minute.count() / 60000,
-                                                   std::chrono::seconds(2));
+    const auto scaled = [minute](std::chrono::milliseconds limit, std::chrono::seconds least) {
+        return std::max<std::chrono::milliseconds>(limit * minute.count() / 60000, least);
     };
     const SmtpTimeouts full;
-    return {scaled(full.connect), scaled(full.reply), scaled(full.quit), scaled(full.session)};
+    // The whole session still leaves room for every step.
+    return {scaled(full.connect, 2s), scaled(full.reply, 2s), scaled(full.quit, 2s),
+            scaled(full.session, 20s)};
 }
 
 CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
