@@ -44,8 +44,11 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
                  const std::optional<EchoFailure>& echo_refused, const CommandLine& options) {
     QCoreApplication app(argc, argv);
     StderrMessageBoxes boxes;
-    MonitorServices services(MonitorParts{
-        .boxes = boxes, .engine = engine, .echo_refused = echo_refused, .tell = tell_on_stderr});
+    MonitorServices services(MonitorParts{.boxes = boxes,
+                                          .engine = engine,
+                                          .echo_refused = echo_refused,
+                                          .tell = tell_on_stderr,
+                                          .minute_ms = options.minute_ms});
     SharedState& state = services.state;
     if (!services.start())
         return 1;

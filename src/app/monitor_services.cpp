@@ -17,7 +17,10 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
         log_->follow(state.events, parts_.tell);
     }
     if (!parts_.transport) {
-        own_transport_ = std::make_unique<CurlMailTransport>();
+        own_transport_ = std::make_unique<CurlMailTransport>(
+            parts_.minute_ms
+                ? SmtpTimeouts::for_minute(std::chrono::milliseconds(*parts_.minute_ms))
+                : SmtpTimeouts{});
         parts_.transport = own_transport_.get();
     }
     notices_ = parts_.notices;

@@ -39,6 +39,8 @@ struct MonitorParts {
     std::function<void(const QString&)> tell = {};
     // false: sweeps and mails run in the call, for scripted tests.
     bool checks_on_workers = true;
+    // A minute shortened for tests; the mail's time-outs shrink with it.
+    std::optional<int> minute_ms = {};
 };
 
 class MonitorServices {

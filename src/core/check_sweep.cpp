@@ -18,7 +18,7 @@ namespace {
 
 struct Check {
     SharedState& state;
-    NoticeSender& mail;
+    NoticeQueue& notices;
     CheckExecutor& executor;
     std::function<void()> finished;
     Settings settings; // as at the start of the check
@@ -35,20 +35,10 @@ void finish(const CheckPtr& check) {
         check->finished();
 }
 
-// Mails one notice off this thread; what delivery has to tell the operator is
-// shown back here, before the check goes on with then.
-void send_notice(const CheckPtr& check, const QString& subject, const QString& body,
-                 std::function<void()> then) {
+void post_notice(const CheckPtr& check, const QString& subject, const QString& body) {
     const Settings& s = check->settings;
-    check->executor.run(
-        [mail = &check->mail,
-         notice = Notice{s.admin_address, s.sender_address, s.smtp_server, s.sender_domain, subject,
-                         body, check->state.mail_security}] { return mail->send(notice); },
-        [then = std::move(then)](const DeliveryReport& report) {
-            if (report)
-                report();
-            then();
-        });
+    check->notices.post(Notice{s.admin_address, s.sender_address, s.smtp_server, s.sender_domain,
+                               subject, body, check->state.mail_security});
 }
 
 void decide(const CheckPtr& check) {
@@ -67,17 +57,14 @@ void decide(const CheckPtr& check) {
             // The counter shows the notice's number before it goes out; the
             // stop follows only once the notice that reaches the limit is sent.
             monitor.set_notices_in_a_row(add16(monitor.notices_in_a_row(), 1));
-            send_notice(check, failure_subject(failures.count), failures.report,
-                        [check, stop_after] {
-                            MonitorState& m = check->state.monitor;
-                            if (stop_after <= m.notices_in_a_row()) {
-                                enter_delivery_stop(m);
-                                check->state.events.announce(
-                                    EventKind::StopEntered,
-                                    stop_detail(StopChange::Limit, m.notices_in_a_row()));
-                            }
-                            finish(check);
-                        });
+            post_notice(check, failure_subject(failures.count), failures.report);
+            if (stop_after <= monitor.notices_in_a_row()) {
+                enter_delivery_stop(monitor);
+                check->state.events.announce(
+                    EventKind::StopEntered,
+                    stop_detail(StopChange::Limit, monitor.notices_in_a_row()));
+            }
+            finish(check);
             return;
         }
         // Delivery stopped (or the stop value was lowered below the count):
@@ -87,8 +74,8 @@ void decide(const CheckPtr& check) {
         const bool stopped = monitor.delivery_stopped();
         if (!stopped && monitor.notices_in_a_row() > 0) {
             monitor.set_notices_in_a_row(0);
-            send_notice(check, recovery_subject(), recovery_body(interval, stop_after),
-                        [check] { finish(check); });
+            post_notice(check, recovery_subject(), recovery_body(interval, stop_after));
+            finish(check);
             return;
         }
         if (stopped && monitor.clean_checks_while_stopped < 2) {
@@ -96,13 +83,12 @@ void decide(const CheckPtr& check) {
         } else if (stopped) {
             // The third clean check in a row: tell the administrator first,
             // then return to normal.
-            send_notice(check, auto_recovery_subject(), auto_recovery_body(interval), [check] {
-                const int16 notices = check->state.monitor.notices_in_a_row();
-                leave_delivery_stop(check->state.monitor);
-                check->state.events.announce(EventKind::StopLeft,
-                                             stop_detail(StopChange::Recovery, notices));
-                finish(check);
-            });
+            post_notice(check, auto_recovery_subject(), auto_recovery_body(interval));
+            const int16 notices = monitor.notices_in_a_row();
+            leave_delivery_stop(monitor);
+            check->state.events.announce(EventKind::StopLeft,
+                                         stop_detail(StopChange::Recovery, notices));
+            finish(check);
             return;
         }
     }
@@ -138,10 +124,37 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
     return failures;
 }
 
-void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
+void NoticeQueue::post(Notice notice) {
+    if (!sending_) {
+        send(std::move(notice));
+        return;
+    }
+    if (waiting_)
+        events_.announce(EventKind::Notice,
+                         notice_superseded_detail(waiting_->recipient, waiting_->subject));
+    waiting_ = std::move(notice);
+}
+
+void NoticeQueue::send(Notice notice) {
+    sending_ = true;
+    // The worker holds the sender and its own copy, never the queue.
+    executor_.run([mail = &mail_, notice = std::move(notice)] { return mail->send(notice); },
+                  [this](const DeliveryReport& report) {
+                      if (report)
+                          report();
+                      sending_ = false;
+                      if (waiting_) {
+                          Notice next = std::move(*waiting_);
+                          waiting_.reset();
+                          send(std::move(next));
+                      }
+                  });
+}
+
+void start_check(SharedState& state, EchoEngine& engine, NoticeQueue& notices,
                  CheckExecutor& executor, std::function<void()> finished) {
     auto check = std::make_shared<Check>(Check{state,
-                                               mail,
+                                               notices,
                                                executor,
                                                std::move(finished),
                                                state.settings,
@@ -168,5 +181,6 @@ void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
 
 void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail) {
     InlineExecutor inline_executor;
-    start_check(state, engine, mail, inline_executor, {});
+    NoticeQueue notices(mail, inline_executor, state.events);
+    start_check(state, engine, notices, inline_executor, {});
 }

@@ -3,16 +3,40 @@
 // rules which notice, if any, to mail, and keep the monitoring state in step.
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/echo_engine.h"
 
 #include "core/int16.h"
+#include "core/notice.h"
 
 struct SharedState;
 struct TargetList;
-class NoticeSender;
 class CheckExecutor;
+class MonitorEvents;
+
+// The notices go out one SMTP session at a time, in the order they were
+// decided, so that a slow server never holds a check. At most one waits
+// behind the one in flight: a newer notice takes its place, and the one it
+// replaces is logged as superseded. Used on the window's thread only.
+class NoticeQueue {
+  public:
+    NoticeQueue(NoticeSender& mail, CheckExecutor& executor, MonitorEvents& events)
+        : mail_(mail), executor_(executor), events_(events) {}
+    void post(Notice notice);
+    // A notice is being mailed: its worker still uses the transport.
+    bool busy() const { return sending_; }
+
+  private:
+    void send(Notice notice);
+
+    NoticeSender& mail_;
+    CheckExecutor& executor_;
+    MonitorEvents& events_;
+    bool sending_ = false;
+    std::optional<Notice> waiting_;
+};
 
 struct CheckFailures {
     int16 checked = 0;               // targets probed (not flagged 1)
@@ -26,11 +50,12 @@ struct CheckFailures {
 CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, EchoEngine& engine);
 
 // One whole check on a copy of the settings and targets taken now, so edits
-// made meanwhile apply from the next check. The sweep and each mail run on
-// the executor; the decisions and every change of the monitoring state are
-// made on the calling thread, in the order the window shows them. Ends with
-// the elapsed minutes at 0, so that they count again, then calls finished.
-void start_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
+// made meanwhile apply from the next check. The sweep runs on the executor;
+// the decisions and every change of the monitoring state are made on the
+// calling thread, in the order the window shows them, and the notice is
+// posted to the queue. Ends once decided, with the elapsed minutes at 0, so
+// that they count again, then calls finished; its mail may still be out.
+void start_check(SharedState& state, EchoEngine& engine, NoticeQueue& notices,
                  CheckExecutor& executor, std::function<void()> finished);
 
 // The same check, whole, before it returns.

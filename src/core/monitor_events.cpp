@@ -87,6 +87,10 @@ QString notice_sent_detail(const QString& recipient, const QString& subject) {
     return QStringLiteral("to=%1 result=sent subject=%2").arg(recipient, subject);
 }
 
+QString notice_superseded_detail(const QString& recipient, const QString& subject) {
+    return QStringLiteral("to=%1 result=superseded subject=%2").arg(recipient, subject);
+}
+
 QString notice_failed_detail(const QString& recipient, const QString& subject, const QString& stage,
                              int code, const QString& reply) {
     return QStringLiteral("to=%1 result=failed stage=%2 code=%3 subject=%4 reply=%5")

@@ -59,6 +59,8 @@ class MonitorEvents {
 // hold spaces (a subject, a server's reply) comes last.
 QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, int not_answering);
 QString notice_sent_detail(const QString& recipient, const QString& subject);
+// A notice that a newer one replaced before it went out.
+QString notice_superseded_detail(const QString& recipient, const QString& subject);
 QString notice_failed_detail(const QString& recipient, const QString& subject, const QString& stage,
                              int code, const QString& reply);
 struct SharedState;

@@ -6,14 +6,15 @@
 
 MonitoringCycle::MonitoringCycle(SharedState& state, EchoEngine& engine, NoticeSender& mail,
                                  CheckExecutor* executor)
-    : state_(state), engine_(engine), mail_(mail),
-      executor_(executor ? *executor : inline_executor_) {}
+    : state_(state), engine_(engine), executor_(executor ? *executor : inline_executor_),
+      notices_(mail, executor_, state.events) {}
 
 void MonitoringCycle::minute_passed() {
-    // The sweep and the mail run off the window's thread, so minutes keep
-    // coming while a check is still running. Such a minute is dropped, not
-    // kept for later: the check sets the count to 0 when it ends, so a minute
-    // counted meanwhile would be lost anyway, and checks must never overlap.
+    // The sweep runs off the window's thread, so minutes keep coming while a
+    // check is still running. Such a minute is dropped, not kept for later:
+    // the check sets the count to 0 when it ends, so a minute counted
+    // meanwhile would be lost anyway, and checks must never overlap. A notice
+    // still being mailed holds nothing: it waits in the queue.
     if (checking_)
         return;
 
@@ -31,7 +32,7 @@ void MonitoringCycle::check_now() {
     if (checking_)
         return;
     checking_ = true;
-    start_check(state_, engine_, mail_, executor_, [this] {
+    start_check(state_, engine_, notices_, executor_, [this] {
         checking_ = false;
         if (release_pending_)
             release_stop();

@@ -2,6 +2,7 @@
 // The once-a-minute cycle: each minute counts up the elapsed minutes and runs
 // a check when they reach the interval in use.
 #include "core/check_executor.h"
+#include "core/check_sweep.h"
 
 struct SharedState;
 class EchoEngine;
@@ -23,15 +24,16 @@ class MonitoringCycle {
     // during one, once its own decision is made (it may have ended the stop).
     void release_stop();
 
-    // True from the first echo of a check to its end, the last mail included.
-    bool checking() const { return checking_; }
+    // True while a check runs or a notice is still being mailed: either way
+    // a worker still uses the engine or the transport.
+    bool checking() const { return checking_ || notices_.busy(); }
 
   private:
     SharedState& state_;
     EchoEngine& engine_;
-    NoticeSender& mail_;
     InlineExecutor inline_executor_;
     CheckExecutor& executor_;
-    bool checking_ = false;
+    NoticeQueue notices_;
+    bool checking_ = false; // from the first echo to the decision
     bool release_pending_ = false;
 };

@@ -6,15 +6,21 @@
 
 #include "core/notice.h"
 
-// Where a delivery stopped.
+// Where a delivery stopped: the step whose reply was wrong or never came.
 enum class DeliveryStage {
-    Start,     // the mail library could not be made ready
-    Refused,   // a setting was refused here, before anything went out
-    Connect,   // the server: name, connection, greeting
-    Session,   // EHLO, STARTTLS, AUTH
-    Sender,    // MAIL FROM
-    Recipient, // RCPT TO
-    Data,      // DATA and the message
+    Start,      // the mail library could not be made ready
+    Refused,    // a setting was refused here, before anything went out
+    Connect,    // the server's name, the connection (and TLS from the first byte)
+    Greeting,   // the server's greeting
+    Ehlo,       // EHLO
+    StartTls,   // STARTTLS and the handshake after it
+    Auth,       // AUTH, with the lines that go on with it
+    Noop,       // NOOP, which proves the session before the message is made
+    Mail,       // MAIL FROM
+    Rcpt,       // RCPT TO
+    Data,       // DATA
+    MessageEnd, // the message and the "." that ends it
+    Quit,       // QUIT
 };
 
 // Reply codes for failures that are not the server's reply:

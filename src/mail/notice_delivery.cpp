@@ -2,17 +2,34 @@
 
 #include "core/app_title.h"
 
+namespace {
+
+// The step as the box names it, on a line of its own; nothing for the
+// failures that came before any step.
+QString step_line(DeliveryStage stage) {
+    const QString name = delivery_step_text(stage);
+    return name.isEmpty() ? QString() : QStringLiteral("\r\n段階：") + name;
+}
+
+} // namespace
+
 BoxRequest delivery_failure_box(const DeliveryFailure& failure) {
     const QString error_title = QStringLiteral("エラー");
     if (failure.stage == DeliveryStage::Start)
         return {QStringLiteral("Socket:生成ができませんでした。"), error_title, BoxIcon::Critical};
-    if (failure.stage == DeliveryStage::Connect && failure.code == delivery_code::unreachable)
+    if (server_not_reached(failure))
         return {QStringLiteral("ＳＭＴＰサーバーに接続できません。\r\n"
-                               "サーバー名等を確認してください。"),
+                               "サーバー名等を確認してください。") +
+                    step_line(failure.stage),
                 error_title, BoxIcon::Critical};
     return {QStringLiteral("Code : ") + QString::number(failure.code) + QStringLiteral("\r\n\r\n") +
-                failure.text,
+                failure.text + step_line(failure.stage),
             app_title(), BoxIcon::None};
+}
+
+bool server_not_reached(const DeliveryFailure& failure) {
+    return (failure.stage == DeliveryStage::Connect || failure.stage == DeliveryStage::Greeting) &&
+           failure.code == delivery_code::unreachable;
 }
 
 QString delivery_stage_name(DeliveryStage stage) {
@@ -23,16 +40,48 @@ QString delivery_stage_name(DeliveryStage stage) {
         return QStringLiteral("refused");
     case DeliveryStage::Connect:
         return QStringLiteral("connect");
-    case DeliveryStage::Session:
-        return QStringLiteral("session");
-    case DeliveryStage::Sender:
-        return QStringLiteral("sender");
-    case DeliveryStage::Recipient:
-        return QStringLiteral("recipient");
+    case DeliveryStage::Greeting:
+        return QStringLiteral("greeting");
+    case DeliveryStage::Ehlo:
+        return QStringLiteral("ehlo");
+    case DeliveryStage::StartTls:
+        return QStringLiteral("starttls");
+    case DeliveryStage::Auth:
+        return QStringLiteral("auth");
+    case DeliveryStage::Noop:
+        return QStringLiteral("noop");
+    case DeliveryStage::Mail:
+        return QStringLiteral("mail");
+    case DeliveryStage::Rcpt:
+        return QStringLiteral("rcpt");
     case DeliveryStage::Data:
         return QStringLiteral("data");
+    case DeliveryStage::MessageEnd:
+        return QStringLiteral("message-end");
+    case DeliveryStage::Quit:
+        return QStringLiteral("quit");
     }
     return {};
+}
+
+QString delivery_step_text(DeliveryStage stage) {
+    switch (stage) {
+    case DeliveryStage::Start:
+    case DeliveryStage::Refused:
+        return {};
+    case DeliveryStage::Connect:
+        return QStringLiteral("接続");
+    case DeliveryStage::Greeting:
+        return QStringLiteral("サーバーの挨拶（グリーティング）");
+    case DeliveryStage::MessageEnd:
+        return QStringLiteral("本文の終わり");
+    case DeliveryStage::Mail:
+        return QStringLiteral("MAIL FROM");
+    case DeliveryStage::Rcpt:
+        return QStringLiteral("RCPT TO");
+    default: // the other commands by their own names
+        return delivery_stage_name(stage).toUpper();
+    }
 }
 
 DeliveryReport NoticeDelivery::send(const Notice& notice) {

@@ -23,13 +23,18 @@ class NoticeDelivery : public NoticeSender {
     MonitorEvents* events_;
 };
 
-// The stage's name in the log.
+// The stage's name in the log ("ehlo"), and in the boxes ("EHLO", "接続").
 QString delivery_stage_name(DeliveryStage stage);
+QString delivery_step_text(DeliveryStage stage);
+
+// Not connected, or connected and never greeted (code 0).
+bool server_not_reached(const DeliveryFailure& failure);
 
 // The box a failure is shown in:
 //  - the mail library not ready: "Socket:生成ができませんでした。", title エラー;
-//  - the server not reached (code 0 while connecting): "ＳＭＴＰサーバーに接続
-//    できません。" and what to check, title エラー;
+//  - the server not reached: "ＳＭＴＰサーバーに接続できません。" and what to
+//    check, title エラー;
 //  - anything else: "Code : " and the code, an empty line, the text, under
 //    the program's title.
+// Where a step was under way, a last line names it: "段階：EHLO".
 BoxRequest delivery_failure_box(const DeliveryFailure& failure);

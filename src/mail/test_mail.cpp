@@ -46,7 +46,7 @@ QString test_mail_sent_text(const Notice& mail) {
 QString test_mail_failed_text(const DeliveryFailure& failure) {
     QString text = QStringLiteral("テストメールを送信できませんでした。\r\n\r\n") +
                    delivery_failure_box(failure).text;
-    if (failure.stage == DeliveryStage::Connect && failure.code == delivery_code::unreachable)
+    if (server_not_reached(failure))
         text += QStringLiteral("\r\n（") + failure.text + QStringLiteral("）");
     return text;
 }

@@ -156,8 +156,9 @@ TEST(Headless, MonitorsMailsStopsReleasesReloadsAndEnds) {
         if (const QString kind = line.section('\t', 1, 1);
             !kind.isEmpty() && kind != "check" && (kinds.isEmpty() || kinds.last() != kind))
             kinds << kind;
-    EXPECT_EQ(kinds, (QStringList{"start", "notice", "stop", "resume", "notice", "stop", "resume",
-                                  "notice", "stop", "end"}));
+    // the stop comes with the decision; the notice's line once it went out
+    EXPECT_EQ(kinds, (QStringList{"start", "stop", "notice", "resume", "stop", "notice", "resume",
+                                  "stop", "notice", "end"}));
 }
 
 TEST(Headless, AFolderOfItsOwnIsMadeWithTheSamplesOnFirstStartOnly) {
@@ -205,6 +206,40 @@ TEST(Headless, EndsAtOnceWhileAMailServerHoldsTheNotice) {
 
     expect_sigterm_ends_it_within_two_seconds(run);
     EXPECT_EQ(smtp.sessions_opened(), 1); // checks never overlap
+}
+
+TEST(Headless, ChecksKeepTheirPaceWhileTheMailServerIsSilentAndNoticesFollowInOrder) {
+    // The first session stalls (a short minute shortens the mail's time-outs
+    // to two seconds), then the server recovers.
+    using Mode = SmtpTestServer::Mode;
+    for (const auto& [mode, stage] :
+         {std::pair{Mode::MuteAfterData, "message-end"}, std::pair{Mode::Silent, "greeting"}}) {
+        SCOPED_TRACE(stage);
+        SmtpTestServer smtp(mode, 0ms, 1);
+        TempWorkDir dir;
+        dir.write("conf.ini", conf_bytes(1, 1, 64, 255, smtp.address().toLatin1()));
+        dir.write("kanshi.ini", "999.0.0.1\r\nA\r\n 0 \r\n"); // down without a packet
+        Headless run(dir, {"--headless", "--minute-ms=250"});
+        ASSERT_TRUE(wait_for([&] { return dir.read("pelmora.log").contains("\tstart\t"); }));
+        QElapsedTimer running;
+        running.start();
+        ASSERT_TRUE(wait_for([&] { return !smtp.messages().empty(); }));
+        dir.write("kanshi.ini", "127.0.0.1\r\nA\r\n 0 \r\n"); // then a recovery notice
+        run.signal(SIGHUP);
+        ASSERT_TRUE(wait_for([&] { return mails(smtp).back().subject == recovery_subject(); }));
+        QThread::msleep(500);
+        expect_sigterm_ends_it_within_two_seconds(run);
+        const qint64 intervals = running.elapsed() / 250;
+
+        const std::vector<Mail> got = mails(smtp);
+        for (size_t i = 0; i + 1 < got.size(); ++i)
+            EXPECT_EQ(got[i].subject, failure_subject(1)) << i;
+        const QString log = QString::fromUtf8(dir.read("pelmora.log"));
+        EXPECT_GE(log.count(QStringLiteral("\tcheck\t")), intervals * 9 / 10) << intervals;
+        EXPECT_EQ(log.count(QStringLiteral("result=failed stage=%1 ").arg(stage)), 1)
+            << log.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("result=superseded")));
+    }
 }
 
 TEST(TestMail, SentWithTheSavedFilesAndExitCodesTellTheOutcome) {

@@ -34,8 +34,7 @@ QStringList kinds_and_details(const QStringList& lines) {
 
 struct FailingTransport : MailTransport {
     std::optional<DeliveryFailure> send(const Notice&) override {
-        return DeliveryFailure{DeliveryStage::Recipient, 550,
-                               QStringLiteral("5.1.1 No such\r\nuser")};
+        return DeliveryFailure{DeliveryStage::Rcpt, 550, QStringLiteral("5.1.1 No such\r\nuser")};
     }
 };
 
@@ -109,7 +108,7 @@ TEST(EventLog, EveryKindOfEventFromChecksNoticesStopsAndSaves) {
             check_clean,
             check_clean,
             QStringLiteral("resume\treason=recovery notices_in_a_row=2"),
-            QStringLiteral("notice\tto=admin@example.test result=failed stage=recipient "
+            QStringLiteral("notice\tto=admin@example.test result=failed stage=rcpt "
                            "code=550 subject=件名 X reply=5.1.1 No such user"),
             QStringLiteral("settings\tfile=%1 interval=5 stop_after=2").arg(dir.path("conf.ini")),
             QStringLiteral("targets\tfile=%1 targets=3").arg(dir.path("kanshi.ini")),

@@ -72,7 +72,7 @@ TEST_F(NoticeDeliveryTest, ServerNotReachedShowsTheConnectBox) {
     send_failing({DeliveryStage::Connect, 0, QStringLiteral("Connection refused")});
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text, QStringLiteral("ＳＭＴＰサーバーに接続できません。\r\n"
-                                                "サーバー名等を確認してください。"));
+                                                "サーバー名等を確認してください。\r\n段階：接続"));
     EXPECT_EQ(boxes.last().title, QStringLiteral("エラー"));
     EXPECT_EQ(boxes.last().icon, BoxIcon::Critical);
 }
@@ -80,16 +80,17 @@ TEST_F(NoticeDeliveryTest, ServerNotReachedShowsTheConnectBox) {
 TEST_F(NoticeDeliveryTest, EveryOtherFailureShowsItsCodeAndText) {
     send_failing({DeliveryStage::Connect, 5, QStringLiteral("abc")});
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 5\r\n\r\nabc"));
+    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 5\r\n\r\nabc\r\n段階：接続"));
     EXPECT_EQ(boxes.last().title, QStringLiteral("Pelmora"));
     EXPECT_EQ(boxes.last().icon, BoxIcon::None);
 
-    // After the connection, even code 0 is told as it is, and an empty text
+    // After the greeting, even code 0 is told as it is, and an empty text
     // leaves the two line breaks.
     send_failing({DeliveryStage::Data, 0, QString()});
-    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 0\r\n\r\n"));
-    send_failing({DeliveryStage::Recipient, -12, QStringLiteral("送信できません")});
-    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : -12\r\n\r\n送信できません"));
+    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 0\r\n\r\n\r\n段階：DATA"));
+    send_failing({DeliveryStage::Rcpt, -12, QStringLiteral("送信できません")});
+    EXPECT_EQ(boxes.last().text,
+              QStringLiteral("Code : -12\r\n\r\n送信できません\r\n段階：RCPT TO"));
     send_failing({DeliveryStage::Refused, 900, QStringLiteral("x")});
     EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 900\r\n\r\nx"));
     EXPECT_EQ(boxes.shown.size(), 4u);

@@ -107,7 +107,7 @@ TEST_F(SmtpDeliveryTest, NothingListeningShowsTheConnectBox) {
     send(QStringLiteral("127.0.0.1:%1").arg(SmtpTestServer::unused_port()));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text, QStringLiteral("ＳＭＴＰサーバーに接続できません。\r\n"
-                                                "サーバー名等を確認してください。"));
+                                                "サーバー名等を確認してください。\r\n段階：接続"));
     EXPECT_EQ(boxes.last().icon, BoxIcon::Critical);
     EXPECT_EQ(boxes.last().title, QStringLiteral("エラー"));
 }
@@ -117,7 +117,8 @@ TEST_F(SmtpDeliveryTest, GreetingRefusalShowsTheServersCodeAndText) {
     send(server.address());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().text,
-              QStringLiteral("Code : 554\r\n\r\nService not available, closing channel"));
+              QStringLiteral("Code : 554\r\n\r\nService not available, closing channel\r\n"
+                             "段階：サーバーの挨拶（グリーティング）"));
     EXPECT_EQ(boxes.last().icon, BoxIcon::None);
     EXPECT_EQ(boxes.last().title, QStringLiteral("Pelmora"));
     EXPECT_TRUE(server.wait_until_sessions_closed());
@@ -128,7 +129,8 @@ TEST_F(SmtpDeliveryTest, RejectedRecipientShowsCodeAndStillClosesEverything) {
     send(server.address());
 
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.last().text, QStringLiteral("Code : 550\r\n\r\n5.1.1 No such user here"));
+    EXPECT_EQ(boxes.last().text,
+              QStringLiteral("Code : 550\r\n\r\n5.1.1 No such user here\r\n段階：RCPT TO"));
     EXPECT_TRUE(server.messages().empty());
     EXPECT_TRUE(server.wait_until_sessions_closed());
     EXPECT_EQ(server.sessions_opened(), 1);
@@ -246,18 +248,21 @@ TEST_F(SecureDeliveryTest, WrongPasswordShowsTheServers535) {
     EXPECT_TRUE(server.messages().empty());
 }
 
-TEST_F(SecureDeliveryTest, CertificateFromAnUnknownCaOrForAnotherNameIsRefusedBeforeAnyLogin) {
+TEST_F(SecureDeliveryTest, CertificateUnknownForAnotherNameOrExpiredIsRefusedBeforeAnyLogin) {
     TestCa stranger;
     const ServerCertificate unknown =
         stranger.issue(QStringLiteral("unknown"), QStringLiteral("IP:127.0.0.1"));
     const ServerCertificate other_name =
         ca.issue(QStringLiteral("other"), QStringLiteral("DNS:other.example"));
+    const ServerCertificate expired =
+        ca.issue(QStringLiteral("expired"), QStringLiteral("IP:127.0.0.1"), -1);
     for (const Tls tls : {Tls::Implicit, Tls::StartTls}) {
         const MailEncryption encryption =
             tls == Tls::Implicit ? MailEncryption::Tls : MailEncryption::StartTls;
         for (const auto& [certificate, reason] :
-             {std::pair{unknown, QStringLiteral("認証局（CA）が信頼されていません")},
-              std::pair{other_name, QStringLiteral("一致しません")}}) {
+             {std::pair{unknown, QStringLiteral("不明な認証局")},
+              std::pair{other_name, QStringLiteral("名前の不一致")},
+              std::pair{expired, QStringLiteral("期限切れ")}}) {
             SmtpTestServer server(server_with(tls, certificate));
             boxes.clear();
             send_secure(server.address(), login(encryption));
@@ -295,12 +300,13 @@ TEST_F(SecureDeliveryTest, ServerWithoutStartTlsGetsNeitherLoginNorMail) {
 class SmtpTimeoutTest : public ::testing::Test {
   protected:
     // The milliseconds a send took.
-    qint64 send_to(const SmtpTestServer& server, CurlMailTransport& transport) {
+    qint64 send_to(const SmtpTestServer& server, CurlMailTransport& transport,
+                   const MailSecurity& security = {}) {
         NoticeDelivery delivery{transport, boxes};
         QElapsedTimer took;
         took.start();
         if (const DeliveryReport report =
-                delivery.send({kTo, kFrom, server.address(), kDomain, kSubject, kBody, {}}))
+                delivery.send({kTo, kFrom, server.address(), kDomain, kSubject, kBody, security}))
             report();
         return took.elapsed();
     }
@@ -326,6 +332,29 @@ TEST_F(SmtpTimeoutTest, SilenceAfterTheMessageFailsAfterOneReplyTimeOut) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.last().text.startsWith(QStringLiteral("Code : 28"))) // libcurl's time-out
         << boxes.last().text.toStdString();
+}
+
+TEST_F(SmtpTimeoutTest, SilenceAtAStepFailsAfterThatStepsOwnTimeOutAndNamesIt) {
+    using Mode = SmtpTestServer::Mode;
+    const MailSecurity login{
+        MailEncryption::Tls, false, QStringLiteral("u"), QStringLiteral("p"), {}};
+    for (const auto& [mode, security, step, limit] :
+         {std::tuple{Mode::Silent, MailSecurity{}, "サーバーの挨拶（グリーティング）",
+                     kTimeouts.connect},
+          std::tuple{Mode::MuteAfterEhlo, MailSecurity{}, "EHLO", kTimeouts.reply},
+          std::tuple{Mode::MuteAfterAuth, login, "AUTH", kTimeouts.reply},
+          std::tuple{Mode::MuteDataCommand, MailSecurity{}, "DATA", kTimeouts.reply},
+          std::tuple{Mode::MuteAfterData, MailSecurity{}, "本文の終わり", kTimeouts.reply}}) {
+        SCOPED_TRACE(step);
+        SmtpTestServer server(mode);
+        CurlMailTransport transport{kTimeouts};
+        const qint64 took = send_to(server, transport, security);
+        EXPECT_GE(took, limit.count() - 100);
+        EXPECT_LT(took, limit.count() + 2000);
+        EXPECT_TRUE(
+            boxes.last().text.endsWith(QStringLiteral("\r\n段階：") + QString::fromUtf8(step)))
+            << boxes.last().text.toStdString();
+    }
 }
 
 TEST_F(SmtpTimeoutTest, NoReplyToQuitStillCountsAsDeliveredWithinTheQuitTimeOut) {

@@ -31,6 +31,10 @@ Modes:
              reply, the greeting included
   mute-data  a plain server that never answers the end of the message
   mute-quit  a plain server that takes the message but never answers QUIT
+  mute-ehlo, mute-datacmd: never answers EHLO, or the DATA command
+  mute-auth  TLS from the first byte (self-signed), never answers AUTH
+
+--recover-after N: from the N+1-th session on, a raw mode takes everything.
 """
 import argparse
 import json
@@ -203,13 +207,17 @@ def start_aiosmtpd(store, mode, options=None):
     raise RuntimeError("no free port")
 
 
-def start_raw(store, mode, delay=0):
+def start_raw(store, mode, delay=0, recover_after=None):
     listener = socket.socket()
     listener.bind((HOST, 0))
     listener.listen(16)
+    accepted = [0]
+    tls = self_signed_context(store.directory) if mode == "mute-auth" else None
 
-    def serve(conn):
-        if mode in ("slow", "mute-data", "mute-quit"):
+    def serve(conn, mode):
+        if mode == "mute-auth":
+            conn = tls.wrap_socket(conn, server_side=True)
+        if mode == "slow" or mode.startswith("mute-"):
             with conn:
                 try:
                     serve_scripted(store, conn, mode, delay)
@@ -233,7 +241,10 @@ def start_raw(store, mode, delay=0):
                 conn, _ = listener.accept()
             except OSError:
                 return
-            threading.Thread(target=serve, args=(conn,), daemon=True).start()
+            accepted[0] += 1
+            recovered = recover_after is not None and accepted[0] > recover_after
+            threading.Thread(target=serve, args=(conn, "mute-none" if recovered else mode),
+                             daemon=True).start()
 
     threading.Thread(target=accept_loop, daemon=True).start()
     return listener.getsockname()[1], listener.close
@@ -264,7 +275,12 @@ def serve_scripted(store, conn, mode, delay):
         verb = command[:4].upper()
         if verb in ("EHLO", "HELO"):
             ehlo = command[5:]
-            reply("250 pelmora-test")
+            if mode == "mute-ehlo":
+                continue
+            reply("250-pelmora-test\r\n250 AUTH PLAIN LOGIN" if mode == "mute-auth"
+                  else "250 pelmora-test")
+        elif verb == "AUTH" and mode == "mute-auth":
+            store.log_session("auth")
         elif verb == "MAIL":
             store.log_session("mail")
             envelope.mail_from = command.split(":", 1)[1].strip().strip("<>").split(">")[0]
@@ -273,6 +289,8 @@ def serve_scripted(store, conn, mode, delay):
             envelope.rcpt_tos.append(command.split(":", 1)[1].strip().strip("<>"))
             reply("250 OK")
         elif verb == "DATA":
+            if mode == "mute-datacmd":
+                continue
             reply("354 End data with <CR><LF>.<CR><LF>")
             lines = []
             for data_line in reader:
@@ -301,7 +319,9 @@ def main():
     parser.add_argument("--dir", required=True)
     parser.add_argument("--mode", default="normal",
                         choices=["normal", "reject550", "greet554", "silent", "starttls",
-                                 "slow", "mute-data", "mute-quit"])
+                                 "slow", "mute-data", "mute-quit", "mute-ehlo", "mute-auth",
+                                 "mute-datacmd"])
+    parser.add_argument("--recover-after", type=int)
     parser.add_argument("--reply-delay", type=float, default=0)
     parser.add_argument("--tls", choices=["starttls", "implicit"])
     parser.add_argument("--cert")
@@ -313,7 +333,7 @@ def main():
     if args.mode in ("normal", "reject550", "starttls"):
         port, stop = start_aiosmtpd(store, args.mode, secure_options(args))
     else:
-        port, stop = start_raw(store, args.mode, args.reply_delay)
+        port, stop = start_raw(store, args.mode, args.reply_delay, args.recover_after)
 
     print("PORT %d" % port, flush=True)
     sys.stdin.read()  # until the test closes our input or ends

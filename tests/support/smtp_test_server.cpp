@@ -33,6 +33,12 @@ QString mode_argument(SmtpTestServer::Mode mode) {
         return QStringLiteral("mute-data");
     case SmtpTestServer::Mode::MuteAfterQuit:
         return QStringLiteral("mute-quit");
+    case SmtpTestServer::Mode::MuteAfterEhlo:
+        return QStringLiteral("mute-ehlo");
+    case SmtpTestServer::Mode::MuteAfterAuth:
+        return QStringLiteral("mute-auth");
+    case SmtpTestServer::Mode::MuteDataCommand:
+        return QStringLiteral("mute-datacmd");
     }
     return {};
 }
@@ -53,9 +59,14 @@ int count_lines(const QByteArray& text, const QByteArray& line) {
 
 } // namespace
 
-SmtpTestServer::SmtpTestServer(Mode mode, std::chrono::milliseconds reply_delay) {
-    start({QStringLiteral("--mode"), mode_argument(mode), QStringLiteral("--reply-delay"),
-           QString::number(static_cast<double>(reply_delay.count()) / 1000.0)});
+SmtpTestServer::SmtpTestServer(Mode mode, std::chrono::milliseconds reply_delay,
+                               int recover_after_sessions) {
+    QStringList arguments{QStringLiteral("--mode"), mode_argument(mode),
+                          QStringLiteral("--reply-delay"),
+                          QString::number(static_cast<double>(reply_delay.count()) / 1000.0)};
+    if (recover_after_sessions >= 0)
+        arguments << QStringLiteral("--recover-after") << QString::number(recover_after_sessions);
+    start(arguments);
 }
 
 SmtpTestServer::SmtpTestServer(const Secure& secure) {

@@ -32,6 +32,9 @@ class SmtpTestServer {
         Slow,            // waits reply_delay before every reply, the greeting too
         MuteAfterData,   // never answers the end of the message
         MuteAfterQuit,   // takes the message, never answers QUIT
+        MuteAfterEhlo,   // never answers EHLO
+        MuteAfterAuth,   // TLS from the first byte (self-signed), never answers AUTH
+        MuteDataCommand, // never answers DATA
     };
 
     // A server that accepts everything, behind TLS with a certificate of
@@ -44,8 +47,11 @@ class SmtpTestServer {
         QString user, password;
     };
 
+    // From Silent on, a server recovers after recover_after_sessions: then
+    // it takes everything.
     explicit SmtpTestServer(Mode mode = Mode::Normal,
-                            std::chrono::milliseconds reply_delay = std::chrono::milliseconds(0));
+                            std::chrono::milliseconds reply_delay = std::chrono::milliseconds(0),
+                            int recover_after_sessions = -1);
     explicit SmtpTestServer(const Secure& secure);
     ~SmtpTestServer();
     SmtpTestServer(const SmtpTestServer&) = delete;

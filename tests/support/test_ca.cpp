@@ -36,7 +36,7 @@ QString TestCa::cert() const {
     return dir_.filePath(QStringLiteral("ca.crt"));
 }
 
-ServerCertificate TestCa::issue(const QString& name, const QString& san) {
+ServerCertificate TestCa::issue(const QString& name, const QString& san, int valid_days) {
     QFile extensions(dir_.filePath(name + QStringLiteral(".ext")));
     if (!extensions.open(QIODevice::WriteOnly))
         throw std::runtime_error("test CA: cannot write the extensions");
@@ -53,7 +53,7 @@ ServerCertificate TestCa::issue(const QString& name, const QString& san) {
             {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), csr,
              QStringLiteral("-CA"), QStringLiteral("ca.crt"), QStringLiteral("-CAkey"),
              QStringLiteral("ca.key"), QStringLiteral("-CAcreateserial"), QStringLiteral("-days"),
-             QStringLiteral("2"), QStringLiteral("-extfile"), name + QStringLiteral(".ext"),
+             QString::number(valid_days), QStringLiteral("-extfile"), name + QStringLiteral(".ext"),
              QStringLiteral("-out"), crt});
     return {dir_.filePath(crt), dir_.filePath(key)};
 }

@@ -14,8 +14,9 @@ class TestCa {
     TestCa();
     QString cert() const; // the CA's certificate, a PEM file to trust
     // A server certificate whose subject alternative name is san
-    // ("IP:127.0.0.1", "DNS:other.example").
-    ServerCertificate issue(const QString& name, const QString& san);
+    // ("IP:127.0.0.1", "DNS:other.example"); one that expired yesterday
+    // when valid_days is -1.
+    ServerCertificate issue(const QString& name, const QString& san, int valid_days = 2);
 
   private:
     QTemporaryDir dir_;

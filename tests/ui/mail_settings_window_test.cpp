@@ -103,7 +103,7 @@ TEST(MailSettingsWindow, TestSendUsesTheValuesAsTheyStandWithoutSavingThem) {
     EXPECT_FALSE(QFile::exists(fx.dir.path("smtp.ini")));
     EXPECT_EQ(fx.state.mail_security, MailSecurity{});
 
-    transport.failure = DeliveryFailure{DeliveryStage::Session, 535, QStringLiteral("5.7.8 no")};
+    transport.failure = DeliveryFailure{DeliveryStage::Auth, 535, QStringLiteral("5.7.8 no")};
     w.test_send->click();
     EXPECT_TRUE(fx.boxes.last().text.contains(QStringLiteral("Code : 535")))
         << fx.boxes.last().text.toStdString();

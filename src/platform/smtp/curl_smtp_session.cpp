@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 long as_curl_ms(std::chrono::milliseconds ms) {
@@ -13,17 +15,31 @@ long as_curl_ms(std::chrono::milliseconds ms) {
 // Where libcurl finds the system's CA certificates, one per hashed name.
 constexpr const char* kSystemCaDirectory = "/etc/ssl/certs";
 
+// OpenSSL's verification results (X509_V_ERR_*) that have a reason of their own.
+constexpr long kCertificateNotYetValid = 9;
+constexpr long kCertificateExpired = 10;
+constexpr long kHostnameMismatch = 62;
+
 // Why TLS failed, in the operator's words; nothing when it was not TLS.
-std::optional<QString> tls_reason(CURLcode result, const QString& detail,
+// verify_result is the certificate check's own result.
+std::optional<QString> tls_reason(CURLcode result, long verify_result, const QString& detail,
                                   const MailSecurity& security) {
     switch (result) {
     case CURLE_PEER_FAILED_VERIFICATION:
-        if (detail.contains(QLatin1String("match"), Qt::CaseInsensitive))
+        if (verify_result == kCertificateExpired)
+            return QStringLiteral("TLS（期限切れ）: サーバーの証明書の有効期限が切れています。");
+        if (verify_result == kCertificateNotYetValid)
             return QStringLiteral(
-                "TLS: サーバーの証明書がサーバー名（またはIPアドレス）と一致しません。");
-        return QStringLiteral("TLS: サーバーの証明書を発行した認証局（CA）が信頼されていません。");
+                "TLS（有効期間前）: サーバーの証明書はまだ有効になっていません。");
+        // libcurl matches the name itself, after the chain was found good.
+        if (verify_result == kHostnameMismatch || verify_result == 0 ||
+            detail.contains(QLatin1String("match"), Qt::CaseInsensitive))
+            return QStringLiteral("TLS（名前の不一致）: サーバーの証明書がサーバー名（または"
+                                  "IPアドレス）と一致しません。");
+        return QStringLiteral("TLS（不明な認証局）: サーバーの証明書を発行した認証局（CA）が"
+                              "信頼されていません。");
     case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("TLS: ハンドシェイクに失敗しました。");
+        return QStringLiteral("TLS（ハンドシェイク失敗）: ハンドシェイクに失敗しました。");
     case CURLE_SSL_CACERT_BADFILE:
         return QStringLiteral("TLS: CA ファイルを読み込めません: ") + security.ca_file;
     case CURLE_USE_SSL_FAILED:
@@ -36,7 +52,22 @@ std::optional<QString> tls_reason(CURLcode result, const QString& detail,
     }
 }
 
+bool starts_with(const QByteArray& line, std::initializer_list<const char*> words) {
+    return std::any_of(words.begin(), words.end(),
+                       [&](const char* word) { return line.startsWith(word); });
+}
+
 } // namespace
+
+SmtpTimeouts SmtpTimeouts::for_minute(std::chrono::milliseconds minute) {
+    const auto scaled = [minute](std::chrono::milliseconds limit, std::chrono::seconds least) {
+        return std::max<std::chrono::milliseconds>(limit * minute.count() / 60000, least);
+    };
+    const SmtpTimeouts full;
+    // The whole session still leaves room for every step.
+    return {scaled(full.connect, 2s), scaled(full.reply, 2s), scaled(full.quit, 2s),
+            scaled(full.session, 20s)};
+}
 
 CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
     : timeouts_(timeouts), multi_(curl_multi_init()), curl_(curl_easy_init()) {
@@ -59,13 +90,18 @@ CurlSmtpSession::CurlSmtpSession(SmtpTimeouts timeouts)
     curl_easy_setopt(curl_, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, as_curl_ms(timeouts_.connect));
+    // The steps are timed here (on_progress and the transfer loop); libcurl's
+    // own time-outs stay as a backstop that never comes first.
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, as_curl_ms(timeouts_.session));
     set_reply_timeout(timeouts_.reply);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CurlSmtpSession::on_progress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CurlSmtpSession::on_reply_line);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlSmtpSession::on_output);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, this);
-    // The commands as they go out tell at which step a failure came.
+    // The commands as they go out, and the replies, tell which step is under way.
     curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlSmtpSession::on_debug);
     curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
@@ -124,6 +160,7 @@ std::optional<DeliveryFailure> CurlSmtpSession::open(const SmtpServerAddress& se
                                QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
     deadline_ = std::chrono::steady_clock::now() + timeouts_.session;
     stage_ = DeliveryStage::Connect;
+    step_deadline_ = std::chrono::steady_clock::now() + timeouts_.connect;
     secure(security);
 
     // libcurl takes the EHLO name from the URL's path, percent-decoded.
@@ -142,7 +179,7 @@ std::optional<DeliveryFailure> CurlSmtpSession::open(const SmtpServerAddress& se
     curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
     const CURLcode result = perform_within_deadline();
     if (result != CURLE_OK)
-        return failure(result, true);
+        return failure(result);
     return std::nullopt;
 }
 
@@ -155,7 +192,7 @@ std::optional<DeliveryFailure> CurlSmtpSession::send(const QString& from, const 
     const QByteArray to_bytes = to.toUtf8();
     curl_slist* recipients = curl_slist_append(nullptr, to_bytes.constData());
     if (!recipients)
-        return DeliveryFailure{DeliveryStage::Sender, CURLE_OUT_OF_MEMORY,
+        return DeliveryFailure{DeliveryStage::Mail, CURLE_OUT_OF_MEMORY,
                                QString::fromUtf8(curl_easy_strerror(CURLE_OUT_OF_MEMORY))};
 
     upload_ = message;
@@ -168,13 +205,14 @@ std::optional<DeliveryFailure> CurlSmtpSession::send(const QString& from, const 
     curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &CurlSmtpSession::on_upload);
     curl_easy_setopt(curl_, CURLOPT_READDATA, this);
     curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload_.size()));
+    step_moved(); // MAIL FROM goes out at once
     const CURLcode result = perform_within_deadline();
 
     // The list must outlive the transfer, not the handle: nothing is sent later.
     curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, nullptr);
     curl_slist_free_all(recipients);
     if (result != CURLE_OK)
-        return failure(result, false);
+        return failure(result);
     return std::nullopt;
 }
 
@@ -186,6 +224,7 @@ CURLcode CurlSmtpSession::perform_within_deadline() {
     reply_text_.clear();
     reply_complete_ = true;
     refusal_.reset();
+    timed_out_ = false;
 
     if (curl_multi_add_handle(multi_, curl_) != CURLM_OK)
         return CURLE_FAILED_INIT;
@@ -196,7 +235,11 @@ CURLcode CurlSmtpSession::perform_within_deadline() {
             result = CURLE_FAILED_INIT;
             break;
         }
-        if (running > 0 && curl_multi_poll(multi_, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+        // libcurl calls on_progress only now and then while it waits in
+        // its connection phase: the step's time is also looked at here.
+        if (running > 0 && step_overdue())
+            break; // removing the handle below drops the connection
+        if (running > 0 && curl_multi_poll(multi_, nullptr, 0, 100, nullptr) != CURLM_OK) {
             result = CURLE_FAILED_INIT;
             break;
         }
@@ -206,26 +249,50 @@ CURLcode CurlSmtpSession::perform_within_deadline() {
         if (message->msg == CURLMSG_DONE && message->easy_handle == curl_)
             result = message->data.result;
     curl_multi_remove_handle(multi_, curl_);
-    return result;
+    return timed_out_ ? CURLE_OPERATION_TIMEDOUT : result;
 }
 
-DeliveryFailure CurlSmtpSession::failure(CURLcode result, bool opening) const {
+void CurlSmtpSession::step_moved() {
+    const bool connecting = stage_ == DeliveryStage::Connect || stage_ == DeliveryStage::Greeting;
+    if (!connecting) // connection and greeting share one time-out
+        step_deadline_ = std::chrono::steady_clock::now() + timeouts_.reply;
+}
+
+bool CurlSmtpSession::step_overdue() {
+    if (std::chrono::steady_clock::now() >= step_deadline_)
+        timed_out_ = true;
+    return timed_out_;
+}
+
+std::chrono::milliseconds CurlSmtpSession::step_limit() const {
+    const bool connecting = stage_ == DeliveryStage::Connect || stage_ == DeliveryStage::Greeting;
+    return connecting ? timeouts_.connect : timeouts_.reply;
+}
+
+DeliveryFailure CurlSmtpSession::failure(CURLcode result) const {
     // The server's own refusal says most: its code and words.
+    // It names the step it answered: libcurl may say QUIT before it reports.
     if (refusal_) {
-        if (in_auth_)
-            return {stage_, refusal_->code,
+        if (refusal_->stage == DeliveryStage::Auth)
+            return {refusal_->stage, refusal_->code,
                     QStringLiteral("SMTP 認証（AUTH）が拒否されました。\r\n") + refusal_->text};
-        return {stage_, refusal_->code, refusal_->text};
+        return *refusal_;
     }
     QString text = QString::fromUtf8(error_text_);
-    if (text.isEmpty())
+    if (text.isEmpty() || timed_out_)
         text = QString::fromUtf8(curl_easy_strerror(result));
-    if (const std::optional<QString> reason = tls_reason(result, text, security_))
+    if (result == CURLE_OPERATION_TIMEDOUT)
+        text = QStringLiteral("%1 秒待っても応答がありません（%2）。")
+                   .arg(std::chrono::ceil<std::chrono::seconds>(step_limit()).count())
+                   .arg(text);
+    long verify_result = 0;
+    curl_easy_getinfo(curl_, CURLINFO_SSL_VERIFYRESULT, &verify_result);
+    if (const std::optional<QString> reason = tls_reason(result, verify_result, text, security_))
         return {stage_, static_cast<int>(result), *reason + QStringLiteral("\r\n") + text};
     const bool unreachable = result == CURLE_COULDNT_RESOLVE_HOST ||
                              result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT;
-    if (opening && unreachable)
-        return {DeliveryStage::Connect, delivery_code::unreachable, text};
+    if (unreachable && (stage_ == DeliveryStage::Connect || stage_ == DeliveryStage::Greeting))
+        return {stage_, delivery_code::unreachable, text};
     return {stage_, static_cast<int>(result), text};
 }
 
@@ -266,6 +333,7 @@ size_t CurlSmtpSession::on_upload(char* buffer, size_t size, size_t count, void*
     const qsizetype n = std::min(room, self->upload_.size() - self->upload_sent_);
     std::memcpy(buffer, self->upload_.constData() + self->upload_sent_, static_cast<size_t>(n));
     self->upload_sent_ += n;
+    self->step_moved();
     return static_cast<size_t>(n);
 }
 
@@ -274,25 +342,53 @@ size_t CurlSmtpSession::on_output(char*, size_t size, size_t count, void*) {
 }
 
 int CurlSmtpSession::on_debug(CURL*, curl_infotype type, char* data, size_t size, void* self_ptr) {
-    if (type != CURLINFO_HEADER_OUT)
-        return 0;
     auto* self = static_cast<CurlSmtpSession*>(self_ptr);
-    const QByteArray command = QByteArray(data, static_cast<qsizetype>(size)).toUpper();
-    // AUTH may go on over several lines (user, password) that name no command.
-    if (command.startsWith("AUTH"))
-        self->in_auth_ = true;
-    else if (command.startsWith("EHLO") || command.startsWith("HELO") ||
-             command.startsWith("STARTTLS") || command.startsWith("NOOP") ||
-             command.startsWith("MAIL"))
-        self->in_auth_ = false;
-    if (command.startsWith("EHLO") || command.startsWith("HELO") ||
-        command.startsWith("STARTTLS") || command.startsWith("AUTH") || command.startsWith("NOOP"))
-        self->stage_ = DeliveryStage::Session;
-    else if (command.startsWith("MAIL"))
-        self->stage_ = DeliveryStage::Sender;
-    else if (command.startsWith("RCPT"))
-        self->stage_ = DeliveryStage::Recipient;
-    else if (command.startsWith("DATA"))
-        self->stage_ = DeliveryStage::Data;
+    if (self->timed_out_)
+        return 0; // the step that ran out of time is the one to name
+    const QByteArray line = QByteArray(data, static_cast<qsizetype>(size)).toUpper();
+    DeliveryStage& stage = self->stage_;
+    switch (type) {
+    case CURLINFO_TEXT:
+        // Connected; with SMTPS only once TLS is up. The greeting is next.
+        if (stage == DeliveryStage::Connect &&
+            (line.startsWith("SSL CONNECTION USING") ||
+             (line.startsWith("CONNECTED TO") &&
+              self->security_.encryption != MailEncryption::Tls)))
+            stage = DeliveryStage::Greeting;
+        return 0;
+    case CURLINFO_HEADER_IN:
+        // The end of the message was taken in hand: its "." comes next.
+        if (stage == DeliveryStage::Data && line.startsWith("354"))
+            stage = DeliveryStage::MessageEnd;
+        break;
+    case CURLINFO_HEADER_OUT:
+        if (starts_with(line, {"EHLO", "HELO"}))
+            stage = DeliveryStage::Ehlo;
+        else if (line.startsWith("STARTTLS"))
+            stage = DeliveryStage::StartTls;
+        else if (line.startsWith("AUTH"))
+            stage = DeliveryStage::Auth;
+        else if (line.startsWith("NOOP"))
+            stage = DeliveryStage::Noop;
+        else if (line.startsWith("MAIL"))
+            stage = DeliveryStage::Mail;
+        else if (line.startsWith("RCPT"))
+            stage = DeliveryStage::Rcpt;
+        else if (line.startsWith("DATA"))
+            stage = DeliveryStage::Data;
+        else if (line.startsWith("QUIT"))
+            stage = DeliveryStage::Quit;
+        // Anything else goes on with AUTH (user, password): the step stays.
+        break;
+    default:
+        return 0;
+    }
+    self->step_moved();
     return 0;
+}
+
+int CurlSmtpSession::on_progress(void* self_ptr, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    // Non-zero ends the transfer, also where libcurl waits for a reply
+    // inside one call.
+    return static_cast<CurlSmtpSession*>(self_ptr)->step_overdue() ? 1 : 0;
 }

@@ -12,14 +12,18 @@
 #include "mail/mail_transport.h"
 #include "platform/smtp/smtp_server_address.h"
 
-// Fit for mail servers, many of which pause their greeting on purpose.
-// libcurl counts replies in whole seconds.
+// Fit for mail servers, many of which pause their greeting on purpose. Each
+// step is timed on its own: libcurl would count EHLO, STARTTLS and AUTH into
+// its connection time-out. QUIT is timed by libcurl, in whole seconds.
 struct SmtpTimeouts {
-    std::chrono::milliseconds connect =
-        std::chrono::seconds(30);                                // name, connection, greeting, EHLO
-    std::chrono::milliseconds reply = std::chrono::seconds(60);  // each reply after a command
-    std::chrono::milliseconds quit = std::chrono::seconds(5);    // the reply to QUIT
+    std::chrono::milliseconds connect = std::chrono::seconds(30); // name, connection, greeting
+    std::chrono::milliseconds reply = std::chrono::seconds(60);   // each reply after a command
+    std::chrono::milliseconds quit = std::chrono::seconds(5);     // the reply to QUIT
     std::chrono::milliseconds session = std::chrono::minutes(5); // the whole dialogue, a last bound
+
+    // The same in a "minute" that lasts minute (the tests' short minutes),
+    // none under two seconds, which a busy machine's loopback still keeps.
+    static SmtpTimeouts for_minute(std::chrono::milliseconds minute);
 };
 
 class CurlSmtpSession {
@@ -45,10 +49,16 @@ class CurlSmtpSession {
     static size_t on_upload(char* buffer, size_t size, size_t count, void* self);
     static size_t on_output(char* data, size_t size, size_t count, void* self);
     static int on_debug(CURL* handle, curl_infotype type, char* data, size_t size, void* self);
+    static int on_progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
     CURLcode perform_within_deadline();
     void set_reply_timeout(std::chrono::milliseconds limit);
-    DeliveryFailure failure(CURLcode result, bool opening) const;
+    DeliveryFailure failure(CURLcode result) const;
+    // The step's clock starts again: a command went out, a reply or part of
+    // the message moved.
+    void step_moved();
+    bool step_overdue();
+    std::chrono::milliseconds step_limit() const;
 
     void secure(const MailSecurity& security);
 
@@ -66,9 +76,11 @@ class CurlSmtpSession {
     QString reply_text_;
     bool reply_complete_ = true;
     std::optional<DeliveryFailure> refusal_;
-    // The stage of the last command sent, which a failure is put down to.
+    // The step under way, which a failure is put down to, and when it is
+    // overdue; timed_out_ once it was.
     DeliveryStage stage_ = DeliveryStage::Connect;
-    bool in_auth_ = false; // the last command sent was AUTH
+    std::chrono::steady_clock::time_point step_deadline_;
+    bool timed_out_ = false;
 
     QByteArray upload_;
     qsizetype upload_sent_ = 0;
