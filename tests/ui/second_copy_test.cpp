@@ -120,6 +120,8 @@ std::unique_ptr<QProcess> start_copy(const TempWorkDir& dir, const QString& runt
         env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("DISPLAY", display);
     env.insert("QT_QPA_PLATFORM", "xcb");
+    if (!is_root()) // as root the copies run as a user of their own
+        use_test_lock(env);
     p->setProcessEnvironment(env);
     p->setWorkingDirectory(dir.root());
     if (is_root()) {
