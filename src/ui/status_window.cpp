@@ -141,13 +141,12 @@ void StatusWindow::show_times() {
     const long long left = std::max<long long>(1, m.interval_in_use() - elapsed);
     const int to_next_minute = ms_to_next_minute ? ms_to_next_minute() : -1;
     const QDateTime now = QDateTime::currentDateTime();
-    next_check->setText(
-        to_next_minute < 0
-            ? QStringLiteral("次回の監視：%1頃")
-                  .arg(now.addSecs(left * 60).toString(QStringLiteral("HH:mm")))
-            : QStringLiteral("次回の監視：%1")
-                  .arg(now.addMSecs(to_next_minute + (left - 1) * 60000)
-                           .toString(QStringLiteral("HH:mm:ss"))));
+    next_check->setText(to_next_minute < 0
+                            ? QStringLiteral("次回の監視：%1頃")
+                                  .arg(now.addSecs(left * 60).toString(QStringLiteral("HH:mm")))
+                            : QStringLiteral("次回の監視：%1")
+                                  .arg(now.addMSecs(to_next_minute + (left - 1) * 60000)
+                                           .toString(QStringLiteral("HH:mm:ss"))));
     checking->setVisible(s.checking);
     log_problem->setText(state_.events.log_problem());
     log_problem->setVisible(!state_.events.log_problem().isEmpty());
