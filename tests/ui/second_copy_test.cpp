@@ -235,6 +235,13 @@ TEST(SecondCopy, TwoLocksOfOneUserMeetWhateverTheEnvironment) {
         qunsetenv("TMPDIR");
         if (SingleInstanceLock third; third.acquire())
             return 3;
+        // the test hook never moves the lock into a folder others could plant
+        for (const QByteArray& folder : {QByteArray("/tmp"), QFile::encodeName(here.root())}) {
+            qputenv("PELMORA_TEST_LOCK_DIR", folder);
+            if (SingleInstanceLock hooked; hooked.acquire())
+                return 5;
+        }
+        qunsetenv("PELMORA_TEST_LOCK_DIR");
         first.reset(); // that copy ends
         if (SingleInstanceLock fourth; !fourth.acquire())
             return 4;
