@@ -95,15 +95,6 @@ TEST(EditorCommands, StepsStoreAndStopAtTheEnds) {
     EXPECT_EQ(s.targets.records[1].description, "x／y／z／w");
     EXPECT_EQ(e.shown().parts, (std::array<QString, 3>{"x", "y", "z／w"}));
     EXPECT_EQ(e.shown().flag, FlagBox::Ticked);
-
-    // a record shown directly: nothing stored, nothing outside the list
-    e.store_shown(edited()); // record 2 stands edited, record 1 as it was made
-    EXPECT_TRUE(e.show_record(0));
-    EXPECT_FALSE(e.show_record(2));
-    EXPECT_FALSE(e.show_record(-1));
-    EXPECT_EQ(e.shown_index(), 0);
-    EXPECT_EQ(e.shown().number, "1");
-    EXPECT_EQ(s.targets.records[0].address, "10.0.0.1");
 }
 
 TEST(EditorCommands, UpdateStoresAsTypedWithoutChecks) {
