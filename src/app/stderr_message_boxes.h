@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "app/stderr_lines.h"
+#include "core/app_title.h"
 #include "core/message_box.h"
 
 class StderrMessageBoxes : public MessageBoxes {
@@ -14,7 +15,10 @@ class StderrMessageBoxes : public MessageBoxes {
         for (const QString& line : box_text_lines(request.text))
             if (!line.trimmed().isEmpty())
                 parts << line.trimmed();
-        tell_on_stderr(request.title + QStringLiteral(": ") + parts.join(u' '));
+        // every line already starts with the program's name
+        const bool own_title = !request.title.isEmpty() && request.title != app_title();
+        tell_on_stderr((own_title ? request.title + QStringLiteral(": ") : QString()) +
+                       parts.join(u' '));
         return request.default_answer;
     }
 

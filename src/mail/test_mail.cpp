@@ -6,7 +6,7 @@
 QString encryption_name(MailEncryption encryption) {
     switch (encryption) {
     case MailEncryption::None:
-        return QStringLiteral("なし");
+        return QStringLiteral("なし（可能ならSTARTTLS）"); // STARTTLS whenever offered
     case MailEncryption::StartTls:
         return QStringLiteral("STARTTLS");
     case MailEncryption::Tls:

@@ -12,7 +12,8 @@ struct Settings;
 
 Notice test_mail(const Settings& settings, const MailSecurity& security, const QDateTime& now);
 
-// "なし", "STARTTLS", "SSL/TLS": the names the settings window uses.
+// "なし（可能ならSTARTTLS）", "STARTTLS", "SSL/TLS": the names the settings
+// window uses.
 QString encryption_name(MailEncryption encryption);
 
 // What the operator is told when the test mail went out.

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,7 +17,20 @@ QString SingleInstanceLock::lock_path() {
     return QStringLiteral("/tmp/pelmora-%1.lock").arg(::getuid());
 }
 
+QString SingleInstanceLock::test_lock_folder() {
+    const char* folder = ::secure_getenv("PELMORA_TEST_LOCK_DIR");
+    if (!folder || folder[0] != '/')
+        return {};
+    struct stat st {};
+    if (::stat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return {};
+    return QFile::decodeName(folder);
+}
+
 QStringList SingleInstanceLock::lock_paths() {
+    if (const QString tests = test_lock_folder(); !tests.isEmpty())
+        return {tests + QStringLiteral("/pelmora.lock")};
     QStringList paths;
     const QString runtime = QStringLiteral("/run/user/%1").arg(::getuid());
     struct stat st {};

@@ -29,6 +29,14 @@ class SingleInstanceLock {
     // sessions.
     static QStringList lock_paths();
 
+    // A test hook: the test suite sets PELMORA_TEST_LOCK_DIR to a folder of
+    // its own, and the copies it starts lock <folder>/pelmora.lock alone, so
+    // that they meet each other but not the user's running Pelmora. Honoured
+    // only for a folder the user owns that group and others cannot write,
+    // and never in a program started with raised privileges (a binary with a
+    // file capability): there the real lock always holds.
+    static QString test_lock_folder();
+
   private:
     std::vector<int> fds_;
 };

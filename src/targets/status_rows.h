@@ -25,5 +25,12 @@ std::vector<QStringList> status_rows(const TargetList& targets, const TargetStat
 // A round trip as shown: milliseconds with one decimal; empty when unknown.
 QString rtt_text(const std::optional<double>& rtt_ms);
 
+// Where a row's state sorts by default: 応答なし first, then 未確認, 応答あり
+// and 監視対象外 last, so that the devices down are seen without scrolling.
+int down_first_rank(const QString& state_text);
+
+// How many rows show 応答なし.
+int rows_down(const std::vector<QStringList>& rows);
+
 // The header and the rows, tab-separated, each line ended by a line feed.
 QString rows_as_tsv(const std::vector<QStringList>& rows);

@@ -98,3 +98,10 @@ bool TargetEditor::show_previous(const RecordBoxes& boxes) {
         shown_index_ = add16(shown_index_, -1);
     return true;
 }
+
+bool TargetEditor::show_record(int index) {
+    if (index < 0 || index >= targets_.count)
+        return false;
+    shown_index_ = static_cast<int16>(index);
+    return true;
+}

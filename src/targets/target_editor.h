@@ -51,6 +51,9 @@ class TargetEditor {
     bool delete_record();                         // false when refused (last record)
     bool show_next(const RecordBoxes& boxes);     // ↑
     bool show_previous(const RecordBoxes& boxes); // ↓
+    // Record index as it is stored, nothing stored on the way; false (and the
+    // same record shown) for an index outside the list.
+    bool show_record(int index);
 
   private:
     TargetList& targets_;

@@ -21,6 +21,9 @@ Application::Application(Services services)
     status_window_.make = [this] {
         auto* window = new StatusWindow(s_.state);
         window->on_open_record = [this](int index) { open_editor_at(index); };
+        window->ms_to_next_minute = [this] {
+            return main_->minute_timer->isActive() ? main_->minute_timer->remainingTime() : -1;
+        };
         return window;
     };
     history_window_.make = [this] { return new HistoryWindow(s_.state.events, s_.files.log); };
@@ -64,6 +67,14 @@ void Application::Timer1_Timer() {
     cycle_.minute_passed();
 }
 
+void Application::check_now() {
+    if (cycle_.checking())
+        return;
+    if (main_->minute_timer->isActive())
+        main_->minute_timer->start();
+    cycle_.check_now();
+}
+
 void Application::Command2_Click() {
     cycle_.release_stop();
 }
@@ -88,8 +99,7 @@ void Application::open_editor_at(int index) {
     auto* editor = qobject_cast<TargetEditorWindow*>(target_editor_.current());
     if (!editor || was_open)
         return; // an open editor may hold edits of the record it shows
-    for (int step = 0; step < index && editor->shown_index() < index; ++step)
-        editor->up_Click();
+    editor->show_record(index);
 }
 
 void Application::open_mail_settings() {

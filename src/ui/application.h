@@ -61,8 +61,10 @@ class Application {
     SingleWindow& status_window() { return status_window_; }
     SingleWindow& history_window() { return history_window_; }
 
-    // 今すぐ監視: a check now, as a timed one; nothing while one runs.
-    void check_now() { cycle_.check_now(); }
+    // 今すぐ監視: a check now, as a timed one; nothing while one runs. The
+    // minute starts anew with it, so the next timed check is a whole
+    // interval away.
+    void check_now();
 
     // The target editor showing record index (from 0), when it may open.
     void open_editor_at(int index);

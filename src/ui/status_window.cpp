@@ -58,13 +58,14 @@ StatusWindow::StatusWindow(SharedState& state) : state_(state) {
     table = new QTableView(this);
     table->setModel(shown);
     table->setSortingEnabled(true);
-    table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
+    table->sortByColumn(kStateColumn, Qt::AscendingOrder); // down first
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table);
     table->installEventFilter(this);
+    filter->installEventFilter(this);
 
     connect(filter, &QLineEdit::textChanged, shown, &QSortFilterProxyModel::setFilterFixedString);
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex& at) {
@@ -97,18 +98,32 @@ StatusWindow::~StatusWindow() {
 
 void StatusWindow::fill() {
     model->removeRows(0, model->rowCount());
-    for (const QStringList& row : status_rows(state_.targets, state_.status)) {
+    const std::vector<QStringList> rows = status_rows(state_.targets, state_.status);
+    for (const QStringList& row : rows) {
+        const int rank = down_first_rank(row[kStateColumn]);
         QList<QStandardItem*> items;
         for (int c = 0; c < kStatusColumns; ++c) {
             QVariant sort_by = row[c];
             if (c == kNumberColumn)
                 sort_by = row[c].toInt();
+            else if (c == kStateColumn) // in list order within a state
+                sort_by = rank * 100000 + row[kNumberColumn].toInt();
             else if (c == kRttColumn)
                 sort_by = row[c].isEmpty() ? 1e12 : row[c].toDouble(); // unknown last
-            items << cell(row[c], sort_by);
+            QStandardItem* item = cell(row[c], sort_by);
+            if (row[kStateColumn] == target_state_text(TargetState::Silent)) {
+                item->setBackground(QColor(255, 205, 205));
+                item->setForeground(QColor(176, 0, 0));
+            } else if (row[kStateColumn] == target_state_text(TargetState::NotMonitored)) {
+                item->setForeground(QColor(128, 128, 128));
+            }
+            items << item;
         }
         model->appendRow(items);
     }
+    setWindowTitle(state_.status.last_started.isValid()
+                       ? QStringLiteral("監視状況（応答なし %1）").arg(rows_down(rows))
+                       : QStringLiteral("監視状況"));
     show_times();
 }
 
@@ -121,10 +136,17 @@ void StatusWindow::show_times() {
                   .arg(QString::number(s.last_duration_ms / 1000.0, 'f', 1))
             : QStringLiteral("前回の監視：まだありません"));
     const MonitorState& m = state_.monitor;
-    const long long left = std::max<long long>(1, m.interval_in_use() - m.elapsed_minutes());
-    next_check->setText(QStringLiteral("次回の監視：%1頃")
-                            .arg(QDateTime::currentDateTime().addSecs(left * 60).toString(
-                                QStringLiteral("HH:mm"))));
+    // a running check sets the count to 0 when it ends
+    const long long elapsed = s.checking ? 0 : m.elapsed_minutes();
+    const long long left = std::max<long long>(1, m.interval_in_use() - elapsed);
+    const int to_next_minute = ms_to_next_minute ? ms_to_next_minute() : -1;
+    const QDateTime now = QDateTime::currentDateTime();
+    next_check->setText(to_next_minute < 0
+                            ? QStringLiteral("次回の監視：%1頃")
+                                  .arg(now.addSecs(left * 60).toString(QStringLiteral("HH:mm")))
+                            : QStringLiteral("次回の監視：%1")
+                                  .arg(now.addMSecs(to_next_minute + (left - 1) * 60000)
+                                           .toString(QStringLiteral("HH:mm:ss"))));
     checking->setVisible(s.checking);
     log_problem->setText(state_.events.log_problem());
     log_problem->setVisible(!state_.events.log_problem().isEmpty());
@@ -148,9 +170,11 @@ QString StatusWindow::copied_text() const {
     return rows_as_tsv(lines);
 }
 
-// The table would copy only its current cell.
+// The table would copy only its current cell, the filter box only its
+// selection (nothing at all when none).
 bool StatusWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == table && event->type() == QEvent::KeyPress &&
+    const bool rows_wanted = watched == table || (watched == filter && !filter->hasSelectedText());
+    if (rows_wanted && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         QApplication::clipboard()->setText(copied_text());
         return true;

@@ -1,7 +1,9 @@
 #pragma once
 // 監視状況: every target with what the last checks found, the last and the
-// next check above, kept up to date while it is open. Sortable, filtered by a
-// text, Ctrl+C copies the selected rows (or all shown) as tab-separated text.
+// next check above, kept up to date while it is open. The devices down come
+// first in red and are counted in the title; sortable, filtered by a text.
+// Ctrl+C copies the selected rows (or all shown) as tab-separated text
+// wherever the focus is, unless the filter box has text selected.
 #include <QLabel>
 #include <QLineEdit>
 #include <QSortFilterProxyModel>
@@ -20,6 +22,10 @@ class StatusWindow : public QWidget {
 
     // A double-click on a row: the record's index in the list.
     std::function<void(int index)> on_open_record;
+
+    // Milliseconds to the next minute of the monitor's count; with it the
+    // next check is shown to the second. Negative or unset: to the minute.
+    std::function<int()> ms_to_next_minute;
 
     // What Ctrl+C puts on the clipboard.
     QString copied_text() const;

@@ -47,8 +47,12 @@ TargetEditorWindow::TargetEditorWindow(TargetList& targets, MonitorState& monito
     // octet that fails its check is reported once the window stands, not
     // while it is still being made.
     view(false);
-    if (editor_.has_record())
-        QTimer::singleShot(0, this, [this] { report_stored_fault(); });
+    opening_report_due_ = editor_.has_record();
+    if (opening_report_due_)
+        QTimer::singleShot(0, this, [this] {
+            opening_report_due_ = false;
+            report_stored_fault();
+        });
     address_octet1->setFocus();
 }
 
@@ -264,6 +268,12 @@ void TargetEditorWindow::del_Click() {
         view();
     else
         boxes_.ok(delete_refusal_text(), app_title());
+}
+
+void TargetEditorWindow::show_record(int index) {
+    // Shown right after opening, the record is reported by the opening report.
+    if (editor_.show_record(index))
+        view(!opening_report_due_);
 }
 
 void TargetEditorWindow::up_Click() {

@@ -27,6 +27,8 @@ class TargetEditorWindow : public QWidget {
                        const QString& targets_path);
 
     int16 shown_index() const { return editor_.shown_index(); }
+    // Shows record index (from 0) as stored, storing no boxes on the way.
+    void show_record(int index);
 
     // Told when the file is saved; nothing when not set.
     MonitorEvents* events = nullptr;
@@ -96,4 +98,5 @@ class TargetEditorWindow : public QWidget {
     std::array<QString, 3> accepted_parts_; // what a refused edit returns to
     bool filling_ = false;                  // view or an undo is setting the boxes
     bool closing_ = false;                  // the save question is up
+    bool opening_report_due_ = false;       // the first record's report is still to come
 };

@@ -57,6 +57,7 @@ class Headless {
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        use_test_lock(env);
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(PELMORA_BINARY), arguments);
         process.waitForStarted();

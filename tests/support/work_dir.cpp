@@ -50,3 +50,8 @@ QByteArray conf_bytes(int interval, int ribenzi, int ttl, int yokusi, const QByt
     return "admin@example.com\r\npelmora@example.com\r\n" + server + "\r\nexample.com\r\n" +
            num(interval) + num(ribenzi) + num(ttl) + num(yokusi);
 }
+
+void use_test_lock(QProcessEnvironment& env) {
+    static const TempWorkDir folder;
+    env.insert(QStringLiteral("PELMORA_TEST_LOCK_DIR"), folder.root());
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Temporary working directories and file helpers for tests.
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -32,3 +33,8 @@ class AsUnprivileged {
 // A standard conf.ini for tests: the given numbers, plain ASCII texts.
 QByteArray conf_bytes(int interval = 5, int ribenzi = 3, int ttl = 64, int yokusi = 3,
                       const QByteArray& server = "127.0.0.1");
+
+// Makes the copies of the program a test starts lock a folder of this test
+// program's, not where the user's running Pelmora locks; they still meet
+// each other.
+void use_test_lock(QProcessEnvironment& env);

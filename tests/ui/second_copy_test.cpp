@@ -120,6 +120,8 @@ std::unique_ptr<QProcess> start_copy(const TempWorkDir& dir, const QString& runt
         env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("DISPLAY", display);
     env.insert("QT_QPA_PLATFORM", "xcb");
+    if (!is_root()) // as root the copies run as a user of their own
+        use_test_lock(env);
     p->setProcessEnvironment(env);
     p->setWorkingDirectory(dir.root());
     if (is_root()) {
@@ -233,6 +235,13 @@ TEST(SecondCopy, TwoLocksOfOneUserMeetWhateverTheEnvironment) {
         qunsetenv("TMPDIR");
         if (SingleInstanceLock third; third.acquire())
             return 3;
+        // the test hook never moves the lock into a folder others could plant
+        for (const QByteArray& folder : {QByteArray("/tmp"), QFile::encodeName(here.root())}) {
+            qputenv("PELMORA_TEST_LOCK_DIR", folder);
+            if (SingleInstanceLock hooked; hooked.acquire())
+                return 5;
+        }
+        qunsetenv("PELMORA_TEST_LOCK_DIR");
         first.reset(); // that copy ends
         if (SingleInstanceLock fourth; !fourth.acquire())
             return 4;

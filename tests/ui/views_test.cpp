@@ -23,7 +23,8 @@ void press(QWidget& window, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModi
 }
 
 struct ViewsFixture : AppFixture {
-    ViewsFixture() : AppFixture(three_targets(), conf_bytes(5, 3, 64, 3)) {
+    explicit ViewsFixture(const QByteArray& kanshi = three_targets())
+        : AppFixture(kanshi, conf_bytes(5, 3, 64, 3)) {
         engine.reachable = [this](int index, const std::string&) { return index != down; };
         engine.rtt_ms = [](int index) { return 0.25 + index; };
     }
@@ -66,7 +67,13 @@ TEST(Views, CheckNowGivesTheTimedNoticeAndRestartsTheMinuteCount) {
     now.app->Timer1_Timer();
     now.app->Timer1_Timer();
     EXPECT_EQ(now.main().elapsed_minutes->text(), "2");
+    now.app->status_window().open();
+    QTest::qWait(2500); // into the minute: the next tick is less than a minute away
     press(now.main(), Qt::Key_F5);
+    // the minute starts with the check, so 次回 is a whole interval away, to the second
+    EXPECT_GT(now.main().minute_timer->remainingTime(), 59000);
+    const QTime next = QTime::fromString(now.status()->next_check->text().mid(6), "HH:mm:ss");
+    EXPECT_LE(std::abs(QTime::currentTime().addSecs(300).secsTo(next)), 1);
     ASSERT_EQ(now.mail.sent.size(), 1u);
     EXPECT_EQ(now.mail.sent[0].subject, timed.mail.sent[0].subject);
     EXPECT_EQ(now.mail.sent[0].body, timed.mail.sent[0].body);
@@ -90,10 +97,23 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
               "2\t10.0.0.2\tB\t2\tb\t未確認\t\t\n"
               "3\t10.0.0.3\tC\t3\tc\t未確認\t\t\n");
 
+    // right after opening the focus is in the filter box, which has nothing selected
+    QTest::keyClick(w->filter, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), w->copied_text());
+
     fx.state.targets.records[2].flag = 1;
     fx.app->check_now();
     const QDateTime first = fx.state.status.last_started;
     const QString at = first.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    // down first in red, not monitored last in grey
+    EXPECT_EQ(w->shown->index(0, kNumberColumn).data().toString(), "2");
+    EXPECT_EQ(w->shown->index(0, kSinceColumn).data(Qt::BackgroundRole).value<QBrush>().color(),
+              QColor(255, 205, 205));
+    EXPECT_EQ(w->shown->index(2, kNumberColumn).data(Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(128, 128, 128));
+    EXPECT_EQ(w->windowTitle(), "監視状況（応答なし 1）");
+    EXPECT_TRUE(fx.app->menu().tray_tip().endsWith("応答なし 1"));
+    w->table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
     EXPECT_EQ(w->copied_text(),
               "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\n"
               "1\t10.0.0.1\tA\t1\ta\t応答あり\t0.3\t" +
@@ -114,7 +134,7 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     const TargetStatus b = fx.state.status.status_of(fx.state.targets.records[1]);
     EXPECT_EQ(a.state, TargetState::Silent);
     EXPECT_EQ(a.since, fx.state.status.last_started);
-    EXPECT_EQ(a.rtt_ms, 0.25); // the last one measured stays
+    EXPECT_EQ(a.rtt_ms, 0.25); // the last one measured is kept, but not shown for a down row
     EXPECT_EQ(b.state, TargetState::Answering);
     EXPECT_EQ(b.since, fx.state.status.last_started);
     EXPECT_EQ(fx.state.status.status_of(fx.state.targets.records[2]).since, first);
@@ -123,26 +143,41 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     w->table->sortByColumn(kStateColumn, Qt::AscendingOrder);
     w->filter->setText(QStringLiteral("応答"));
     ASSERT_EQ(w->shown->rowCount(), 2);
-    w->table->selectRow(1);
-    w->table->setFocus();
-    QTest::keyClick(w->table, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(),
-              status_header().join('\t') + "\n" + "1\t10.0.0.1\tA\t1\ta\t応答なし\t0.3\t" +
-                  fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) +
-                  "\n");
+    w->table->selectRow(0);
+    const QString selected =
+        status_header().join('\t') + "\n" + "1\t10.0.0.1\tA\t1\ta\t応答なし\t\t" +
+        fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + "\n";
+    for (QWidget* focus : {static_cast<QWidget*>(w->table), static_cast<QWidget*>(w->filter)}) {
+        QApplication::clipboard()->clear();
+        QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QApplication::clipboard()->text(), selected);
+    }
+    w->filter->selectAll(); // then the filter box copies its own text
+    QTest::keyClick(w->filter, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "応答");
 }
 
 TEST(Views, DoubleClickOpensTheEditorAtThatRecordUnlessStopped) {
-    ViewsFixture fx;
+    // hand edits the boxes could not show as stored: a flag 5, three octets,
+    // no separators; and a faulty octet in the record opened
+    const QByteArray kanshi = "1.2.3\r\nNoSep\r\n 5 \r\n"
+                              "10.0.0.2\r\nB/2/b\r\n 0 \r\n"
+                              "10.0.0.300\r\nC/3/c\r\n 0 \r\n";
+    ViewsFixture fx(kanshi);
+    fx.boxes.clear();
     fx.app->status_window().open();
     fx.app->open_editor_at(2);
     auto* editor = qobject_cast<TargetEditorWindow*>(fx.app->target_editor().current());
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->shown_index(), 2);
+    QTest::qWait(10);
+    ASSERT_EQ(fx.boxes.shown.size(), 1u) << "the stored fault of the record shown, once";
+    EXPECT_EQ(fx.boxes.shown[0].text, "1～255の値で設定してください");
     editor->deleteLater();
-    fx.boxes.answers.push_back(BoxAnswer::No);
+    fx.boxes.answers.push_back(BoxAnswer::Yes);
     editor->close();
     QTest::qWait(10);
+    EXPECT_EQ(fx.dir.read("kanshi.ini"), kanshi) << "no record stored on the way";
 
     fx.state.monitor.set_delivery_stopped(true);
     fx.app->open_editor_at(1);
