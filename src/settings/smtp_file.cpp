@@ -3,11 +3,23 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include "core/line_file.h"
 #include "core/mail_security.h"
 #include "core/safe_save.h"
+
+namespace {
+
+// As ssh-agent does: a process that holds a password leaves no core dump, and
+// other processes of the same user may not read its memory.
+void keep_out_of_core_dumps(const MailSecurity& security) {
+    if (!security.password.isEmpty())
+        ::prctl(PR_SET_DUMPABLE, 0);
+}
+
+} // namespace
 
 void load_mail_security(MailSecurity& security, const QString& path) {
     const QString name = QFileInfo(path).fileName();
@@ -17,8 +29,9 @@ void load_mail_security(MailSecurity& security, const QString& path) {
         return;
     }
     const QByteArray bytes = read_whole_file(path);
-    if ((st.st_mode & 0044) != 0)
-        throw FileError(QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み取れます。\n"
+    // Whoever may write it may switch the certificate check off or swap the CA file.
+    if ((st.st_mode & 0066) != 0)
+        throw FileError(QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み書きできます。\n"
                                        "所有者だけが読めるようにしてから起動してください:\n"
                                        "    chmod 600 %2")
                             .arg(name, path));
@@ -38,6 +51,7 @@ void load_mail_security(MailSecurity& security, const QString& path) {
     read.user = in.read_text();
     read.password = in.read_text();
     read.ca_file = in.read_text();
+    keep_out_of_core_dumps(read);
     security = read;
 }
 
@@ -48,5 +62,6 @@ void save_mail_security(const MailSecurity& security, const QString& path) {
     out.text(security.user);
     out.text(security.password);
     out.text(security.ca_file);
+    keep_out_of_core_dumps(security);
     save_file_safely(path, out.bytes(QFileInfo(path).fileName()), 0600);
 }
