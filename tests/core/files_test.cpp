@@ -14,6 +14,7 @@
 #include "core/file_error.h"
 #include "core/hand_edit_warnings.h"
 #include "core/shared_state.h"
+#include "platform/event_log_file.h"
 #include "settings/conf_file.h"
 #include "support/work_dir.h"
 #include "targets/target_file.h"
@@ -282,7 +283,13 @@ TEST(RootFileRules, RootRefusesSymlinksForeignFilesAndOpenFolders) {
     elsewhere.write("secret", records(1));
     ::chmod(local(elsewhere.path("secret")).constData(), 0600);
 
-    for (const auto& [name, load] : kLoaders) {
+    std::vector loaders(std::begin(kLoaders), std::end(kLoaders));
+    loaders.emplace_back("pelmora.log", [](const QString& path) { // held to the same rules
+        EventLogFile log({path, kLogRotateBytes, false});
+        log.on_failure = [](const QString& text) { throw FileError(text); };
+        log.write({EventKind::End, QDateTime::currentDateTime(), {}});
+    });
+    for (const auto& [name, load] : loaders) {
         SCOPED_TRACE(name.toStdString());
         const QByteArray good = name == "conf.ini" ? conf_bytes() : records(1);
         {
