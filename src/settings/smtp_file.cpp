@@ -28,13 +28,13 @@ void load_mail_security(MailSecurity& security, const QString& path) {
         security = MailSecurity{};
         return;
     }
-    const QByteArray bytes = read_whole_file(path);
     // Whoever may write it may switch the certificate check off or swap the CA file.
     if ((st.st_mode & 0066) != 0)
         throw FileError(QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み書きできます。\n"
                                        "所有者だけが読めるようにしてから起動してください:\n"
                                        "    chmod 600 %2")
                             .arg(name, path));
+    const QByteArray bytes = read_whole_file(path);
     FieldScanner in(bytes, name);
     MailSecurity read;
     const int encryption_line = in.line();

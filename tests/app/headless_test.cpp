@@ -253,8 +253,8 @@ TEST(TestMail, SmtpIniOthersCanReadOrWriteEndsEveryModeAndItsPasswordLeavesNoCor
     dir.write("kanshi.ini", "127.0.0.1\r\nloopback\r\n 0 \r\n");
     dir.write("smtp.ini", "1\r\n1\r\nuser\r\npassword\r\n\r\n");
     const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
-    for (const QFile::Permissions others : {QFile::ReadGroup | QFile::ReadOther, QFile::ReadGroup,
-                                            QFile::ReadOther, QFile::WriteGroup, QFile::WriteOther})
+    for (const QFile::Permission others :
+         {QFile::ReadGroup, QFile::ReadOther, QFile::WriteGroup, QFile::WriteOther})
         for (const QStringList& arguments :
              {QStringList{"--headless"}, QStringList{"--test-mail"}}) {
             ASSERT_TRUE(QFile::setPermissions(dir.path("smtp.ini"), owner | others));
