@@ -262,9 +262,8 @@ TEST(TestMail, SmtpIniOthersCanReadOrWriteEndsEveryModeAndItsPasswordLeavesNoCor
             EXPECT_EQ(exit_code_of(arguments, dir, &out), 1) << arguments.join(' ').toStdString();
             EXPECT_TRUE(out.contains("chmod 600 smtp.ini")) << out.toStdString();
         }
-    // a process that holds the password leaves no core dump
     ASSERT_TRUE(QFile::setPermissions(dir.path("smtp.ini"), owner));
     MailSecurity security;
     load_mail_security(security, dir.path("smtp.ini"));
-    EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0);
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0) << "a process holding a password must not dump core";
 }
