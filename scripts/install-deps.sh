@@ -14,6 +14,8 @@ packages=(
   # tests: mail server, network namespaces, a private X server for real windows,
   # setcap for the capability a packaged binary starts with
   python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool libcap2-bin
+  # systemd-analyze rates the service unit (offline: no running systemd needed)
+  systemd
   # run: the windows are Japanese; without a CJK font every label is boxes
   fonts-noto-cjk
 )

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <span>
 #include <unistd.h>
 
 #include "app/command_line.h"
@@ -74,19 +75,43 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
     QObject::connect(&minute, &QTimer::timeout, [&] { cycle.minute_passed(); });
     minute.start();
 
+    // A storm of SIGHUP must not become a storm of reloads: the first one
+    // reloads at once; those that follow within the quiet time give one more
+    // reload at its end, so the last edit is still read.
+    QTimer reload_quiet;
+    reload_quiet.setSingleShot(true);
+    reload_quiet.setInterval(500);
+    bool reload_pending = false;
+    const auto reload_now = [&] {
+        reload_pending = false;
+        services.reload(tell_on_stderr);
+        reload_quiet.start();
+    };
+    QObject::connect(&reload_quiet, &QTimer::timeout, [&] {
+        if (reload_pending)
+            reload_now();
+    });
     QSocketNotifier signal_notifier(signal_pipe[0], QSocketNotifier::Read);
     QObject::connect(&signal_notifier, &QSocketNotifier::activated, [&] {
-        char number = 0;
-        while (::read(signal_pipe[0], &number, 1) == 1) {
-            switch (number) {
-            case SIGUSR1:
-                cycle.release_stop();
-                break;
-            case SIGHUP:
-                services.reload(tell_on_stderr);
-                break;
-            default:
-                QCoreApplication::quit();
+        char numbers[256];
+        ssize_t count = 0;
+        while ((count = ::read(signal_pipe[0], numbers, sizeof numbers)) > 0) {
+            for (const char number : std::span(numbers, static_cast<size_t>(count))) {
+                switch (number) {
+                case SIGUSR1:
+                    if (reload_pending) // files edited before the release count
+                        reload_now();
+                    cycle.release_stop();
+                    break;
+                case SIGHUP:
+                    if (reload_quiet.isActive())
+                        reload_pending = true;
+                    else
+                        reload_now();
+                    break;
+                default:
+                    QCoreApplication::quit();
+                }
             }
         }
     });

@@ -3,6 +3,33 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A new file with the resource's bytes, for its owner only. The mode is set
+// through the descriptor: by path, a link put there meanwhile would be
+// followed; and nothing that already stands there is used.
+bool create_private_file(const QString& path, const QString& resource) {
+    QFile sample(resource);
+    if (!sample.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = sample.readAll();
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool written =
+        ::fchmod(fd, 0600) == 0 && ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
+    if (::close(fd) == 0 && written)
+        return true;
+    ::unlink(QFile::encodeName(path).constData()); // no half sample for the next start
+    return false;
+}
+
+} // namespace
 
 QString user_work_folder() {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
@@ -26,11 +53,10 @@ PreparedFolder enter_work_folder(const QString& folder) {
         for (const auto& [from, to] :
              {std::pair{QStringLiteral(":/samples/conf.ini"), conf},
               std::pair{QStringLiteral(":/samples/kanshi.ini"), targets}}) {
-            if (!QFile::copy(from, to)) {
+            if (!create_private_file(to, from)) {
                 result.error = QStringLiteral("%1 を作成できません。").arg(to);
                 return result;
             }
-            QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
         result.created_files = true;
     }

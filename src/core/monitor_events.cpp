@@ -30,6 +30,25 @@ QString one_line(QString text) {
 
 } // namespace
 
+QString visible_line(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\n' && i > 0 && text[i - 1] == u'\r')
+            continue; // CR LF is one break
+        if (c == u'\r' || c == u'\n' || c == u'\t')
+            out += u' ';
+        else if (c < 0x20 || (c >= 0x7f && c <= 0x9f))
+            out += QStringLiteral("\\x%1").arg(int(c), 2, 16, QLatin1Char('0'));
+        else if (c == 0x2028 || c == 0x2029)
+            out += QStringLiteral("\\u%1").arg(int(c), 4, 16);
+        else
+            out += text[i];
+    }
+    return out;
+}
+
 QString iso_local_time(const QDateTime& time) {
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;

@@ -68,6 +68,12 @@ QString start_detail(const QString& mode, const SharedState& state);
 enum class StopChange { Limit, Release, Recovery };
 QString stop_detail(StopChange why, int notices_in_a_row);
 
+// Text from outside (a server's reply, a file's contents) as one line that is
+// safe to write: breaks and tabs become blanks, and every other control
+// character (C0, DEL, C1) and U+2028/U+2029 a visible escape (\x1b, \u2028),
+// so that none can steer a terminal, forge a line or cut one short.
+QString visible_line(const QString& text);
+
 // 2026-12-07T09:30:00+09:00: to the second, always with the offset.
 QString iso_local_time(const QDateTime& time);
 

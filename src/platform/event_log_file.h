@@ -2,6 +2,8 @@
 // The event log: one line per event appended to pelmora.log (UTF-8), and the
 // same to the system log under the ident "pelmora". At the size limit the
 // file moves to pelmora.log.1 (replacing the one before) and a new one starts.
+// Text from outside stays visible on its line (visible_line); as root the log
+// keeps to the rules of the other files (core/root_file_rules.h).
 //
 // A log that cannot be written must never stop monitoring: the first failure
 // is reported through on_failure, and the log goes on trying quietly.

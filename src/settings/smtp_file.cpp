@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include "core/line_file.h"
@@ -11,6 +12,13 @@
 
 namespace {
 
+// As ssh-agent does: a process that holds a password leaves no core dump, and
+// other processes of the same user may not read its memory.
+void keep_out_of_core_dumps(const MailSecurity& security) {
+    if (!security.password.isEmpty())
+        ::prctl(PR_SET_DUMPABLE, 0);
+}
+
 // Throws FileError; then security is left as it was.
 void read_mail_security(MailSecurity& security, const QString& path, const QString& name) {
     struct stat st {};
@@ -18,14 +26,15 @@ void read_mail_security(MailSecurity& security, const QString& path, const QStri
         security = MailSecurity{};
         return;
     }
-    const QByteArray bytes = read_whole_file(path);
-    if ((st.st_mode & 0044) != 0)
+    // Whoever may write it may switch the certificate check off or swap the CA file.
+    if ((st.st_mode & 0066) != 0)
         throw FileError(
             FileFailure{FileFailure::Code::Refused, name, 0,
-                        QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み取れます。\n"
+                        QStringLiteral("%1 はパスワードを含むのに、所有者以外も読み書きできます。\n"
                                        "所有者だけが読めるようにしてから起動してください:\n"
                                        "    chmod 600 %2")
                             .arg(name, path)});
+    const QByteArray bytes = read_whole_file(path);
     FieldScanner in(bytes, name);
     MailSecurity read;
     const int encryption_line = in.line();
@@ -42,6 +51,7 @@ void read_mail_security(MailSecurity& security, const QString& path, const QStri
     read.user = in.read_text();
     read.password = in.read_text();
     read.ca_file = in.read_text();
+    keep_out_of_core_dumps(read);
     security = read;
 }
 
@@ -63,5 +73,6 @@ void save_mail_security(const MailSecurity& security, const QString& path) {
     out.text(security.user);
     out.text(security.password);
     out.text(security.ca_file);
+    keep_out_of_core_dumps(security);
     save_file_safely(path, out.bytes(QFileInfo(path).fileName()), 0600);
 }

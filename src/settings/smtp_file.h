@@ -1,8 +1,9 @@
 #pragma once
 // smtp.ini, beside conf.ini and optional: encryption (0, 1, 2), verify the
 // certificate (1, 0), user name, password, CA file, one per line. It holds a
-// password, so the program writes it for its owner only (0600) and refuses a
-// file that group or others can read. See core/line_file.h for the line rules.
+// password, so the program writes it for its owner only (0600), refuses a
+// file that group or others can read or write, and once it holds a password
+// leaves no core dump. See core/line_file.h for the line rules.
 #include <QString>
 
 #include "core/file_error.h"

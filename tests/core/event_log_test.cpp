@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <string_view>
+#include <unistd.h>
 
+#include "app/stderr_lines.h"
 #include "core/monitoring_cycle.h"
 #include "mail/notice_delivery.h"
 #include "platform/event_log_file.h"
@@ -114,6 +117,34 @@ TEST(EventLog, EveryKindOfEventFromChecksNoticesStopsAndSaves) {
             QStringLiteral("targets\tfile=%1 targets=3").arg(dir.path("kanshi.ini")),
             QStringLiteral("end\t"),
         }));
+}
+
+TEST(EventLog, ControlCharactersFromOutsideStayVisibleOnOneLineInTheLogAndOnStderr) {
+    using namespace std::string_view_literals;
+    const std::pair<std::u16string_view, const char*> cases[] = {
+        {u"550 \x1b[2J\x1b]0;title\x1b\\red\u009b31m"sv,
+         R"(550 \x1b[2J\x1b]0;title\x1b\red\x9b31m)"},
+        {u"cut\0here"sv, R"(cut\x00here)"},
+        {u"bell\a tab\v feed\f del\x7f"sv, R"(bell\x07 tab\x0b feed\x0c del\x7f)"},
+        {u"next\u0085line\u2028sep\u2029para"sv, R"(next\x85line\u2028sep\u2029para)"},
+        {u"件名\r\nsecond\tline"sv, "件名 second line"},
+    };
+    TempWorkDir dir;
+    EventLogFile log({dir.path("pelmora.log"), kLogRotateBytes, false});
+    const int saved_stderr = ::dup(2);
+    QFile said(dir.path("stderr"));
+    ASSERT_TRUE(said.open(QIODevice::WriteOnly) && ::dup2(said.handle(), 2) == 2);
+    QStringList logged, told;
+    for (const auto& [text, shown] : cases) {
+        const QString from_outside = QString::fromUtf16(text.data(), text.size());
+        log.write({EventKind::Notice, QDateTime::currentDateTime(), "reply=" + from_outside});
+        tell_on_stderr(from_outside);
+        logged << "notice\treply=" + QString::fromUtf8(shown);
+        told << "pelmora: " + QString::fromUtf8(shown);
+    }
+    ::dup2(saved_stderr, 2);
+    EXPECT_EQ(kinds_and_details(lines_of(dir.path("pelmora.log"))), logged);
+    EXPECT_EQ(QString::fromUtf8(dir.read("stderr")).split('\n', Qt::SkipEmptyParts), told);
 }
 
 TEST(EventLog, RotatesAtTheLimitKeepingOneOldFile) {

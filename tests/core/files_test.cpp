@@ -15,6 +15,7 @@
 #include "core/shared_state.h"
 #include "core/startup.h"
 #include "platform/echo/echo_destination.h"
+#include "platform/event_log_file.h"
 #include "settings/conf_file.h"
 #include "support/work_dir.h"
 #include "targets/target_file.h"
@@ -298,7 +299,17 @@ TEST(RootFileRules, RootRefusesSymlinksForeignFilesAndOpenFolders) {
     elsewhere.write("secret", records(1));
     ::chmod(local(elsewhere.path("secret")).constData(), 0600);
 
-    for (const auto& [name, load] : kLoaders) {
+    std::vector loaders(std::begin(kLoaders), std::end(kLoaders));
+    loaders.emplace_back("pelmora.log", [](const QString& path) -> FileRead { // the same rules
+        EventLogFile log({path, kLogRotateBytes, false});
+        QString refused;
+        log.on_failure = [&refused](const QString& text) { refused = text; };
+        log.write({EventKind::End, QDateTime::currentDateTime(), {}});
+        if (refused.isEmpty())
+            return {};
+        return FileFailure{FileFailure::Code::Refused, {}, 0, refused};
+    });
+    for (const auto& [name, load] : loaders) {
         SCOPED_TRACE(name.toStdString());
         const QByteArray good = name == "conf.ini" ? conf_bytes() : records(1);
         {
