@@ -16,6 +16,7 @@
 #include "core/check_executor.h"
 #include "core/shared_state.h"
 #include "mail/notice_delivery.h"
+#include "platform/echo/helper_echo_engine.h"
 #include "platform/echo/socket_echo_engine.h"
 #include "platform/event_log_file.h"
 #include "platform/privileges.h"
@@ -83,17 +84,18 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine, int echo_error,
 } // namespace
 
 int main(int argc, char** argv) {
-    // First of all, while the binary's capability is still there: the one
-    // ICMP socket for the whole run, then no capability at all before Qt
-    // reads a plugin path, an argument or any other variable.
+    // First of all, before Qt reads a plugin path, an argument or any other
+    // variable: the ICMP datagram socket where the system grants one, else
+    // pelmora-echo, which holds the raw socket in a process of its own (and
+    // inherits the service's ambient capability); then no capability here.
     int echo_error = 0;
-    std::unique_ptr<SocketEchoEngine> opened = SocketEchoEngine::open(&echo_error);
+    std::unique_ptr<EchoEngine> opened = open_unprivileged_echo_engine(&echo_error);
     if (const auto kept = drop_all_capabilities()) {
         std::fprintf(stderr, "pelmora: cannot give up capabilities (%s)\n", kept->c_str());
         return 1;
     }
     SocketEchoEngine unopened; // only stands in while start-up reports the refusal
-    EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
+    EchoEngine& engine = opened ? *opened : unopened;
     if (opened)
         echo_error = 0;
 

@@ -41,4 +41,7 @@ class EchoEngine {
             results.push_back({outcome, std::nullopt});
         return results;
     }
+    // Why the last sweep could not be made at all (its results are then
+    // empty), or nothing. Such a sweep says nothing about the targets.
+    virtual std::optional<std::string> failure() const { return std::nullopt; }
 };
