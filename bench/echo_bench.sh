@@ -151,3 +151,19 @@ printf 'Median of %s runs each, taking turns; TTL %s; reply wait 200 ms per atte
 printf 'Floor: starting a process through ip netns exec (`true`): %.3f s; a sweep adds at\n' "$floor"
 printf 'least one 200 ms wait per attempt where a target stays silent, plus the time to\n'
 printf 'put the first burst of 1001 requests out.\n'
+
+# The same sweeps timed inside the process (the engine's own clock around one
+# sweep, median of RUNS sweeps in one process): the raw socket held by the
+# process, the raw socket held by pelmora-echo, the datagram socket.
+echo
+printf '| Targets (1001) | Attempts | Raw socket in process (s) | Through pelmora-echo (s) | Datagram socket (s) | Helper / raw |\n'
+printf '|---|---|---|---|---|---|\n'
+for case in answering silent half; do
+    for attempts in 1 3; do
+        list=$work/$case
+        sr=$(inside "$bench" engine-raw "$list" "$attempts" "$ttl" "$runs" | field seconds)
+        sh=$(inside "$bench" engine-helper "$list" "$attempts" "$ttl" "$runs" | field seconds)
+        sd=$(inside "$bench" engine-datagram "$list" "$attempts" "$ttl" "$runs" | field seconds)
+        printf '| %s | %s | %.3f | %.3f | %.3f | %s |\n' "$case" "$attempts" "$sr" "$sh" "$sd" "$(ratio "$sh" "$sr")"
+    done
+done
