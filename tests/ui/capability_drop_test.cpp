@@ -37,19 +37,15 @@ template <typename Check> bool wait_for(Check check, int limit_ms) {
     return true;
 }
 
-// The pids of the children of `parent` named `name`.
+// The pids of the children of `parent` (started from its main thread) named `name`.
 std::vector<pid_t> children_named(qint64 parent, const QByteArray& name) {
     std::vector<pid_t> found;
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll(); // pid (comm) state ppid ...
-        const qsizetype close = line.lastIndexOf(')');
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (close > 0 && rest.size() > 1 && rest[1].toLongLong() == parent &&
-            line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1) == name)
-            found.push_back(entry.toInt());
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
+    for (const QByteArray& pid :
+         children.open(QIODevice::ReadOnly) ? children.readAll().split(' ') : QList<QByteArray>{}) {
+        QFile comm("/proc/" + pid + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name)
+            found.push_back(pid.toInt());
     }
     return found;
 }
