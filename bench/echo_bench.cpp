@@ -2,8 +2,11 @@
 // at a time on the same socket, and counts outcomes that contradict what
 // each target was set up to do.
 //
-//   echo_bench engine-datagram|engine-raw|walk-datagram|walk-raw LIST ATTEMPTS TTL [RUNS|SAMPLE]
+//   echo_bench engine-datagram|engine-raw|engine-helper|walk-datagram|walk-raw LIST ATTEMPTS TTL
+//              [RUNS|SAMPLE]
 //
+// engine-helper sweeps through pelmora-echo (beside this program or one folder
+// up, as in the build tree), which holds the raw socket in its own process.
 // LIST holds one target a line: "address up" or "address down". The engine
 // modes sweep the whole list RUNS times (default 5) and print the median
 // time. The walk modes try the first SAMPLE targets of the list (default:
@@ -16,10 +19,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "platform/echo/helper_echo_engine.h"
 #include "platform/echo/socket_echo_engine.h"
 
 namespace {
@@ -50,9 +56,21 @@ double seconds_since(Clock::time_point start) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: echo_bench engine-datagram|engine-raw|walk-datagram|walk-raw "
-                         "LIST ATTEMPTS TTL [RUNS|SAMPLE]\n");
+    std::fprintf(stderr, "usage: echo_bench engine-datagram|engine-raw|engine-helper|walk-datagram|"
+                         "walk-raw LIST ATTEMPTS TTL [RUNS|SAMPLE]\n");
     return 2;
+}
+
+EchoOpened<EchoEngine> helper_engine(const std::string& self) {
+    const std::string folder = self.substr(0, self.rfind('/') + 1);
+    for (const std::string& path : {folder + "pelmora-echo", folder + "../pelmora-echo"})
+        if (::access(path.c_str(), X_OK) == 0) {
+            EchoOpened<HelperEchoEngine> helper = HelperEchoEngine::start(path);
+            if (!helper)
+                return helper.failure();
+            return std::unique_ptr<EchoEngine>(helper.take());
+        }
+    return EchoFailure{EchoStep::Helper, ENOENT, "pelmora-echo not found beside echo_bench"};
 }
 
 } // namespace
@@ -69,13 +87,31 @@ int main(int argc, char** argv) {
     if (list.empty() || (!walk && !mode.starts_with("engine-")))
         return usage();
 
-    auto socket =
-        IcmpEchoSocket::open(raw ? IcmpEchoSocket::Kind::Raw : IcmpEchoSocket::Kind::Datagram);
-    if (!socket) {
-        std::fprintf(stderr, "echo_bench: no ICMP socket: %s\n", socket.failure().text.c_str());
+    std::unique_ptr<EchoEngine> opened;
+    SocketEchoEngine* on_socket = nullptr;
+    std::string why;
+    if (mode == "engine-helper") {
+        EchoOpened<EchoEngine> helper = helper_engine(argv[0]);
+        if (helper)
+            opened = helper.take();
+        else
+            why = helper.failure().text;
+    } else {
+        auto socket =
+            IcmpEchoSocket::open(raw ? IcmpEchoSocket::Kind::Raw : IcmpEchoSocket::Kind::Datagram);
+        if (socket) {
+            auto engine = std::make_unique<SocketEchoEngine>(socket.take());
+            on_socket = engine.get();
+            opened = std::move(engine);
+        } else {
+            why = socket.failure().text;
+        }
+    }
+    if (!opened) {
+        std::fprintf(stderr, "echo_bench: no ICMP socket: %s\n", why.c_str());
         return 1;
     }
-    SocketEchoEngine engine(socket.take());
+    EchoEngine& engine = *opened;
     int wrong = 0;
 
     if (!walk) {
@@ -97,6 +133,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (!on_socket)
+        return usage();
     const std::size_t sample =
         argc > 5 ? std::clamp<std::size_t>(std::atoi(argv[5]), 1, list.size()) : list.size();
     const auto start = Clock::now();
@@ -104,7 +142,7 @@ int main(int argc, char** argv) {
         const Target& t = list[k];
         bool reachable = false;
         for (int attempt = 1; attempt <= std::max(1, attempts) && !reachable; ++attempt)
-            reachable = engine.attempt_once(t.address, ttl) == EchoOutcome::Reachable;
+            reachable = on_socket->attempt_once(t.address, ttl) == EchoOutcome::Reachable;
         wrong += reachable != t.up;
     }
     const double scaled = seconds_since(start) * double(list.size()) / double(sample);

@@ -15,16 +15,22 @@
 # and the router drops everything for 198.18.12.0/22 (a blackhole route: no
 # answer, no report).
 #
-#   bench/echo_bench.sh [RUNS]     (default 5)
+# Then the same sweeps timed inside the process, on each path: the raw socket
+# in the process, the raw socket held by pelmora-echo, the datagram socket.
+#
+#   bench/echo_bench.sh [RUNS]            (default 5)
+#   bench/echo_bench.sh --inside [RUNS]   the second table only (no fping)
 set -euo pipefail
 
+inside_only=0
+if [ "${1:-}" = --inside ]; then inside_only=1; shift; fi
 runs=${1:-5}
 ttl=64
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BENCH_BUILD:-$here/../build-bench}
 
 [ "$(id -u)" -eq 0 ] || { echo "echo_bench: needs root (network namespaces)" >&2; exit 1; }
-command -v fping >/dev/null || { echo "echo_bench: fping missing (scripts/install-deps.sh --extra)" >&2; exit 1; }
+[ "$inside_only" = 1 ] || command -v fping >/dev/null || { echo "echo_bench: fping missing (scripts/install-deps.sh --extra)" >&2; exit 1; }
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" >/dev/null
@@ -114,6 +120,7 @@ fping_wrong() {
 median() { sort -g | sed -n "$(( (runs + 1) / 2 ))p"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
+if [ "$inside_only" = 0 ]; then
 floor_times=()
 for _ in $(seq "$runs"); do floor_times+=("$(timed true)"); done
 floor=$(printf '%s\n' "${floor_times[@]}" | median)
@@ -151,3 +158,20 @@ printf 'Median of %s runs each, taking turns; TTL %s; reply wait 200 ms per atte
 printf 'Floor: starting a process through ip netns exec (`true`): %.3f s; a sweep adds at\n' "$floor"
 printf 'least one 200 ms wait per attempt where a target stays silent, plus the time to\n'
 printf 'put the first burst of 1001 requests out.\n'
+fi
+
+# The same sweeps timed inside the process (the engine's own clock around one
+# sweep, median of RUNS sweeps in one process): the raw socket held by the
+# process, the raw socket held by pelmora-echo, the datagram socket.
+echo
+printf '| Targets (1001) | Attempts | Raw socket in process (s) | Through pelmora-echo (s) | Datagram socket (s) | Helper / raw |\n'
+printf '|---|---|---|---|---|---|\n'
+for case in answering silent half; do
+    for attempts in 1 3; do
+        list=$work/$case
+        sr=$(inside "$bench" engine-raw "$list" "$attempts" "$ttl" "$runs" | field seconds)
+        sh=$(inside "$bench" engine-helper "$list" "$attempts" "$ttl" "$runs" | field seconds)
+        sd=$(inside "$bench" engine-datagram "$list" "$attempts" "$ttl" "$runs" | field seconds)
+        printf '| %s | %s | %.3f | %.3f | %.3f | %s |\n' "$case" "$attempts" "$sr" "$sh" "$sd" "$(ratio "$sh" "$sr")"
+    done
+done

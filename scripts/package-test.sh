@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the built Debian package on this machine and proves it works as
 # shipped: the installed binary, started as an unprivileged user, pings
-# 127.0.0.1 through the capability the package's postinst gave it and mails the
-# one failure notice its first check calls for. A Qt plugin offered the way
-# any user could offer one finds no capability left in the process. Then
-# removes the package.
+# 127.0.0.1 through pelmora-echo, the helper the package's postinst gave the
+# capability, and mails the one failure notice its first check calls for. A
+# Qt plugin offered the way any user could offer one finds no capability and
+# no raw socket in the process. The headless mode, started the way the service
+# unit starts it, pings too. Then removes the package.
 #
 # Run as root from the repository root after `make package`. It installs and
 # removes a package, so it belongs on disposable machines (CI).
@@ -114,7 +115,7 @@ else
 fi
 
 files=$(dpkg -L pelmora)
-for path in /usr/bin/pelmora /usr/share/applications/pelmora.desktop \
+for path in /usr/bin/pelmora /usr/lib/pelmora/pelmora-echo /usr/share/applications/pelmora.desktop \
     /usr/share/icons/hicolor/scalable/apps/pelmora.svg \
     /usr/share/doc/pelmora/examples/conf.ini /usr/share/doc/pelmora/examples/kanshi.ini \
     /usr/share/man/man1/pelmora.1.gz /usr/share/doc/pelmora/copyright \
@@ -161,11 +162,17 @@ else
     fail "copyright file in the machine-readable format"
 fi
 
-caps=$(getcap /usr/bin/pelmora)
-if grep -q cap_net_raw <<<"$caps"; then
-    pass "postinst gave the binary cap_net_raw ($caps)"
+caps=$(getcap /usr/lib/pelmora/pelmora-echo)
+if grep -q 'cap_net_raw=ep' <<<"$caps"; then
+    pass "postinst gave pelmora-echo cap_net_raw=ep ($caps)"
 else
-    abort "postinst gave the binary cap_net_raw (getcap: '${caps}')"
+    abort "postinst gave pelmora-echo cap_net_raw=ep (getcap: '${caps}')"
+fi
+others=$(dpkg -L pelmora | while read -r path; do [ -f "$path" ] && getcap "$path"; done)
+if [ "$others" = "$caps" ]; then
+    pass "no other installed file has a capability (/usr/bin/pelmora none)"
+else
+    fail "no other installed file has a capability: $others"
 fi
 
 # --- where it runs ---------------------------------------------------------
@@ -257,11 +264,17 @@ if [ "$(grep -cE '^Cap(Eff|Prm):[[:space:]]+0+$' "/proc/$app_pid/status")" -eq 2
 else
     fail "it holds no capability once running ($held)"
 fi
-if [ -f "$probe_out" ] && [ "$(grep -cE '^Cap(Eff|Prm):[[:space:]]+0+$' "$probe_out")" -eq 2 ]; then
-    pass "a plugin offered through QT_PLUGIN_PATH finds CapEff and CapPrm 0"
+if [ -f "$probe_out" ] && [ "$(grep -cE '^Cap(Eff|Prm):[[:space:]]+0+$' "$probe_out")" -eq 2 ] &&
+    grep -qx $'RawSockets:\t0' "$probe_out"; then
+    pass "a plugin offered through QT_PLUGIN_PATH finds CapEff and CapPrm 0 and no raw socket"
 else
     show_file "what the plugin saw" "$probe_out"
-    fail "a plugin offered through QT_PLUGIN_PATH finds CapEff and CapPrm 0"
+    fail "a plugin offered through QT_PLUGIN_PATH finds CapEff and CapPrm 0 and no raw socket"
+fi
+if [ "$(ps -o comm= --ppid "$app_pid")" = pelmora-echo ]; then
+    pass "pelmora started pelmora-echo"
+else
+    fail "pelmora started pelmora-echo (children: $(ps -o comm= --ppid "$app_pid" | tr '\n' ' '))"
 fi
 
 echo "package-test: waiting for the first check (about a minute)"
@@ -302,6 +315,28 @@ EOF
     fi
 else
     fail "exactly one notice after the first check ($notices arrived)"
+fi
+
+# --- the headless mode as the service unit starts it -------------------------
+# Its user, NoNewPrivileges (which voids the helper's file capability) and
+# CAP_NET_RAW as an ambient capability, which pelmora-echo inherits.
+mkdir "$tmp/service" "$tmp/mail/service"
+cp "$tmp/work/conf.ini" "$tmp/work/kanshi.ini" "$tmp/service/"
+chown -R pelmora:pelmora "$tmp/service"
+if (cd "$tmp/service" && exec "${ns_prefix[@]}" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 \
+    setpriv --reuid=pelmora --regid=pelmora --clear-groups --no-new-privs \
+    --inh-caps=+net_raw --ambient-caps=+net_raw --bounding-set=-all,+net_raw \
+    timeout -s TERM 20 /usr/bin/pelmora --headless --minute-ms=1000) >"$tmp/service.log" 2>&1 ||
+    [ $? -eq 124 ]; then
+    :
+fi
+if grep -q 'not_answering=1' "$tmp/service/pelmora.log" 2>/dev/null &&
+    ! grep -q 'echo=failed' "$tmp/service/pelmora.log"; then
+    pass "headless under NoNewPrivileges with the ambient capability pings (127.0.0.1 answers)"
+else
+    show_file "headless output" "$tmp/service.log"
+    show_file "headless log" "$tmp/service/pelmora.log"
+    fail "headless under NoNewPrivileges with the ambient capability pings (127.0.0.1 answers)"
 fi
 
 # --- stop, remove ------------------------------------------------------------

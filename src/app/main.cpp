@@ -15,6 +15,7 @@
 #include "app/work_folder.h"
 #include "core/app_title.h"
 #include "core/shared_state.h"
+#include "platform/echo/helper_echo_engine.h"
 #include "platform/echo/socket_echo_engine.h"
 #include "platform/privileges.h"
 #include "platform/smtp/curl_mail_transport.h"
@@ -69,16 +70,17 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine,
 } // namespace
 
 int main(int argc, char** argv) {
-    // First of all, while the binary's capability is still there: the one
-    // ICMP socket for the whole run, then no capability at all before Qt
-    // reads a plugin path, an argument or any other variable.
-    EchoOpened<SocketEchoEngine> opened = SocketEchoEngine::open();
+    // First of all, before Qt reads a plugin path, an argument or any other
+    // variable: the ICMP datagram socket where the system grants one, else
+    // pelmora-echo, which holds the raw socket in a process of its own (and
+    // inherits the service's ambient capability); then no capability here.
+    EchoOpened<EchoEngine> opened = open_unprivileged_echo_engine();
     if (const auto kept = drop_all_capabilities()) {
         std::fprintf(stderr, "pelmora: cannot give up capabilities (%s)\n", kept->c_str());
         return 1;
     }
     SocketEchoEngine unopened; // only stands in while start-up reports the refusal
-    EchoEngine& engine = opened ? static_cast<EchoEngine&>(*opened) : unopened;
+    EchoEngine& engine = opened ? *opened : unopened;
     std::optional<EchoFailure> echo_refused;
     if (!opened)
         echo_refused = opened.failure();

@@ -1,15 +1,30 @@
 #include "app/monitor_services.h"
 
 #include <QCoreApplication>
+#include <unistd.h>
 
 #include "core/app_title.h"
 #include "core/file_error.h"
 #include "core/startup.h"
 #include "mail/notice_delivery.h"
+#include "platform/echo/helper_echo_engine.h"
 #include "platform/smtp/curl_mail_transport.h"
 #include "settings/conf_file.h"
 #include "settings/smtp_file.h"
 #include "targets/target_file.h"
+
+namespace {
+
+// The file the capability belongs on: the helper this program would start.
+QString echo_helper_for_advice() {
+    const std::vector<std::string> candidates = echo_helper_candidates();
+    for (const std::string& path : candidates)
+        if (::access(path.c_str(), F_OK) == 0)
+            return QString::fromStdString(path);
+    return QString::fromStdString(candidates.back());
+}
+
+} // namespace
 
 MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) {
     if (parts_.log) {
@@ -36,7 +51,7 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
         steps_.first_copy = [this] { return lock_.acquire(); };
     if (const std::optional<EchoFailure> refused = parts_.echo_refused)
         steps_.echo_right = [code = refused->code]() -> std::optional<QString> {
-            return echo_right_message(code, QCoreApplication::applicationFilePath());
+            return echo_right_message(code, echo_helper_for_advice());
         };
     steps_.load_settings = [files](Settings& settings) {
         return load_settings(settings, files.conf);

@@ -46,6 +46,15 @@ void decide(const CheckPtr& check) {
     const CheckFailures& failures = check->failures;
     const int16 stop_after = check->settings.stop_after_notices;
     const QString interval = QString::number(monitor.interval_in_use());
+    if (!failures.engine_failure.isEmpty()) {
+        // the devices were not asked, so neither a notice nor the counts change
+        check->state.status.checking = false;
+        check->state.events.announce(
+            EventKind::Check,
+            check_failed_detail(check->started, check->duration_ms, failures.engine_failure));
+        finish(check);
+        return;
+    }
     check->state.status.update(check->targets, failures.results, check->started,
                                check->duration_ms);
     check->state.status.checking = false;
@@ -106,6 +115,10 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
 
     CheckFailures failures;
     failures.results = engine.check_all_timed(jobs, attempts, ttl);
+    if (const auto why = engine.failure()) {
+        failures.engine_failure = QString::fromStdString(*why);
+        return failures;
+    }
     const std::vector<EchoResult>& outcomes = failures.results;
     for (int i = 0; i < count; ++i) {
         if (!jobs[i].enabled)

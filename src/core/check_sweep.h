@@ -43,10 +43,12 @@ struct CheckFailures {
     int16 count = 0;                 // targets that never answered
     QString report;                  // one numbered line per failed target, in list order
     std::vector<EchoResult> results; // the engine's, one per record
+    QString engine_failure;          // the sweep could not be made: nothing is known
 };
 
 // Probes every record in one call of the engine (records flagged 1 get no
-// packet) and collects those that never answered.
+// packet) and collects those that never answered. An engine that could not
+// sweep at all fails no target: its failure is reported instead.
 CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, EchoEngine& engine);
 
 // One whole check on a copy of the settings and targets taken now, so edits

@@ -32,6 +32,7 @@ struct EchoResult {
 enum class EchoStep {
     DatagramSocket, // the unprivileged ICMP socket
     RawSocket,      // the raw one, for root or CAP_NET_RAW
+    Helper,         // pelmora-echo, which holds the raw one for us
 };
 
 struct EchoFailure {
@@ -74,4 +75,7 @@ class EchoEngine {
             results.push_back({outcome, std::nullopt});
         return results;
     }
+    // Why the last sweep could not be made at all (its results are then
+    // empty), or nothing. Such a sweep says nothing about the targets.
+    virtual std::optional<std::string> failure() const { return std::nullopt; }
 };

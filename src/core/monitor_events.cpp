@@ -102,6 +102,13 @@ QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, 
         .arg(not_answering);
 }
 
+QString check_failed_detail(const QDateTime& started, qint64 duration_ms, const QString& reason) {
+    return QStringLiteral("started=%1 duration_ms=%2 echo=failed reason=%3")
+        .arg(iso_local_time(started))
+        .arg(duration_ms)
+        .arg(reason);
+}
+
 QString notice_sent_detail(const QString& recipient, const QString& subject) {
     return QStringLiteral("to=%1 result=sent subject=%2").arg(recipient, subject);
 }

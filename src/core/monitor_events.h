@@ -58,6 +58,8 @@ class MonitorEvents {
 // The details, one format per kind, as key=value pairs; a free text that may
 // hold spaces (a subject, a server's reply) comes last.
 QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, int not_answering);
+// A check whose echo engine could not sweep at all.
+QString check_failed_detail(const QDateTime& started, qint64 duration_ms, const QString& reason);
 QString notice_sent_detail(const QString& recipient, const QString& subject);
 // A notice that a newer one replaced before it went out.
 QString notice_superseded_detail(const QString& recipient, const QString& subject);

@@ -29,9 +29,6 @@ std::optional<std::string> drop_all_capabilities() {
     __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
     if (::syscall(SYS_capset, &header, none) != 0)
         return failed("capset");
-    // no set-user-ID or file capability can hand anything back through exec
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
-        return failed("PR_SET_NO_NEW_PRIVS");
 
     __user_cap_data_struct now[_LINUX_CAPABILITY_U32S_3] = {};
     if (::syscall(SYS_capget, &header, now) != 0)

@@ -125,6 +125,26 @@ TEST(DeliveryStop, ThreeNoticesThenSilence) {
     EXPECT_EQ(stopped_after, std::vector<bool>({false, false, true, true, true}));
 }
 
+TEST(DeliveryStop, AnEngineThatCannotSweepFailsNoTargetAndTouchesNoCount) {
+    SweepRig rig(3, 3);
+    rig.failing_sweep();
+    QStringList checks;
+    rig.state.events.listen([&](const MonitorEvent& e) {
+        if (e.kind == EventKind::Check)
+            checks << e.detail;
+    });
+    rig.engine.fail_with = "pelmora-echo: ended during a check";
+    rig.clean_sweep();
+    EXPECT_EQ(rig.notices(), 1u) << "neither a failure nor a recovery notice";
+    EXPECT_EQ(rig.display.notices_in_a_row, QStringLiteral("連続配信回数：1"));
+    ASSERT_EQ(checks.size(), 1);
+    EXPECT_TRUE(checks[0].endsWith(" echo=failed reason=pelmora-echo: ended during a check"))
+        << checks[0].toStdString();
+    rig.engine.fail_with.reset();
+    rig.clean_sweep();
+    EXPECT_EQ(rig.notices(), 2u) << "the recovery notice once the engine works again";
+}
+
 TEST(DeliveryStop, StopValueZeroNeverNotifiesNorStops) {
     SweepRig rig(3, 0);
     for (int i = 0; i < 4; ++i)

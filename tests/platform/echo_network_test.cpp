@@ -4,7 +4,9 @@
 // router's own kernel answers all of 198.18.8.0/22 and drops 198.18.12.0/22.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <linux/icmp.h>
 #include <memory>
@@ -16,6 +18,8 @@
 
 #include "echo_responder.h"
 #include "platform/echo/echo_destination.h"
+#include "platform/echo/echo_helper_protocol.h"
+#include "platform/echo/helper_echo_engine.h"
 #include "platform/echo/icmp_echo_packet.h"
 #include "platform/echo/icmp_echo_socket.h"
 #include "platform/echo/socket_echo_engine.h"
@@ -92,7 +96,7 @@ class RequestSniffer {
 
 // Every stored time-to-live gives one request with the nine-byte payload and
 // the clamped time-to-live; a disabled target gives none.
-void expect_requests_as_configured(SocketEchoEngine& engine, const std::string& target,
+void expect_requests_as_configured(EchoEngine& engine, const std::string& target,
                                    RequestSniffer& sniffer) {
     for (const auto& [stored, wire] : std::vector<std::pair<int, int>>{
              {255, 255}, {1, 1}, {64, 64}, {0, 1}, {-1, 1}, {256, 255}, {300, 255}}) {
@@ -248,7 +252,77 @@ TEST(EchoAfterCapabilityDrop, ARawSocketOpenedBeforeStillReachesTheWorld) {
     EXPECT_EQ(report, "CapEff:\t0000000000000000 CapPrm:\t0000000000000000 RUU");
 }
 
-class EchoThroughRouter : public ::testing::TestWithParam<Kind> {
+// pelmora-echo on its own: greets, refuses a malformed request and goes on,
+// and ends on end of file, as when pelmora ends however it ends.
+TEST(EchoHelper, RefusesAMalformedRequestAndEndsWithItsPeer) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the helper's raw socket";
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    const pid_t helper = ::fork();
+    if (helper == 0) {
+        ::dup2(ends[1], 3);
+        ::execl(PELMORA_ECHO_HELPER, "pelmora-echo", nullptr);
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    const auto answer = [&](const std::vector<std::uint8_t>& request) {
+        if (!request.empty())
+            ::send(ends[0], request.data(), request.size(), 0);
+        std::vector<std::uint8_t> reply(kHelperMaxMessage);
+        const ssize_t got = ::recv(ends[0], reply.data(), reply.size(), 0);
+        reply.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        return read_response(reply);
+    };
+    using Status = EchoHelperResponse::Status;
+    EXPECT_EQ(answer({})->status, Status::Ready);
+    for (const std::vector<std::uint8_t>& bad :
+         {std::vector<std::uint8_t>{'P', 'E', 'Q', '1', 0, 1, 64, 0, 1, 224, 0, 0, 1},
+          std::vector<std::uint8_t>{'P', 'E', 'Q', '1', 0, 1, 0, 0, 0},
+          std::vector<std::uint8_t>(kHelperMaxMessage + 1, 'P')}) {
+        const auto refused = answer(bad);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, Status::Refused);
+        EXPECT_EQ(refused->error_number, EINVAL);
+    }
+    const auto done = answer(encode_request({1, 64, {addr("127.0.0.1")}}));
+    ASSERT_TRUE(done && done->status == Status::Done && done->targets.size() == 1u);
+    EXPECT_TRUE(done->targets[0].reached && done->targets[0].rtt_ms);
+    ::close(ends[0]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(helper, &status, 0), helper);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// The engine on the helper: one killed between sweeps is started again
+// unnoticed; one that cannot be started again fails the sweep as a whole,
+// never every target.
+TEST(EchoHelper, StartedAgainAfterItDiesElseTheSweepFailsAsAWhole) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the helper's raw socket";
+    TempWorkDir dir;
+    const std::string copy = dir.path("pelmora-echo").toStdString();
+    ASSERT_TRUE(std::filesystem::copy_file(PELMORA_ECHO_HELPER, copy));
+    auto engine = HelperEchoEngine::start(copy);
+    ASSERT_TRUE(engine);
+    const std::vector<EchoJob> jobs{{"127.0.0.1"}, {own_loopback(2), false}, {"0.0.0.0"}};
+    EXPECT_EQ(engine->check_all(jobs, 1, 64), (std::vector{R, S, U}));
+    const pid_t first = engine->helper_pid();
+    ::kill(first, SIGKILL);
+    EXPECT_EQ(engine->check_all(jobs, 1, 64), (std::vector{R, S, U}));
+    EXPECT_FALSE(engine->failure());
+    EXPECT_NE(engine->helper_pid(), first);
+    ::kill(engine->helper_pid(), SIGKILL);
+    std::filesystem::remove(copy);
+    EXPECT_TRUE(engine->check_all_timed(jobs, 1, 64).empty());
+    ASSERT_TRUE(engine->failure());
+    EXPECT_NE(engine->failure()->find("pelmora-echo"), std::string::npos);
+}
+
+// The two socket kinds, and the raw one held by pelmora-echo.
+enum class EnginePath { Datagram, Raw, Helper };
+
+class EchoThroughRouter : public ::testing::TestWithParam<EnginePath> {
   protected:
     static void SetUpTestSuite() {
         prober_ = std::make_unique<NetNamespace>("p");
@@ -314,12 +388,17 @@ class EchoThroughRouter : public ::testing::TestWithParam<Kind> {
         responder_->reset_counts();
     }
 
-    // An engine on the socket kind under test, opened in the prober's namespace.
-    static std::unique_ptr<SocketEchoEngine> prober_engine() {
+    // An engine on the path under test, opened in the prober's namespace.
+    static std::unique_ptr<EchoEngine> prober_engine() {
         InNetNamespace inside(prober_->name());
         if (!inside.ok())
             return nullptr;
-        auto socket = IcmpEchoSocket::open(GetParam());
+        if (GetParam() == EnginePath::Helper) {
+            auto helper = HelperEchoEngine::start(PELMORA_ECHO_HELPER);
+            return helper ? std::unique_ptr<EchoEngine>(helper.take()) : nullptr;
+        }
+        auto socket =
+            IcmpEchoSocket::open(GetParam() == EnginePath::Raw ? Kind::Raw : Kind::Datagram);
         return socket ? std::make_unique<SocketEchoEngine>(socket.take()) : nullptr;
     }
 
@@ -399,9 +478,13 @@ TEST_P(EchoThroughRouter, AThousandSilentTargetsCostOneWaitPerAttempt) {
     EXPECT_LT(Clock::now() - start, 900ms);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSockets, EchoThroughRouter,
-                         ::testing::Values(Kind::Datagram, Kind::Raw), [](const auto& info) {
-                             return info.param == Kind::Raw ? "Raw" : "Datagram";
+INSTANTIATE_TEST_SUITE_P(EveryPath, EchoThroughRouter,
+                         ::testing::Values(EnginePath::Datagram, EnginePath::Raw,
+                                           EnginePath::Helper),
+                         [](const auto& info) {
+                             return info.param == EnginePath::Raw      ? "Raw"
+                                    : info.param == EnginePath::Helper ? "Helper"
+                                                                       : "Datagram";
                          });
 
 TEST(EchoUnprivileged, ASmallReceiveQueueStillTakesAThousandReplies) {

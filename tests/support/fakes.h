@@ -37,6 +37,8 @@ class ScriptedEngine : public EchoEngine {
     // With round trips: rtt_ms(index) for each reachable job, when set.
     std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
                                             int ttl) override {
+        if (fail_with)
+            return {};
         std::vector<EchoResult> out;
         int i = 0;
         for (EchoOutcome o : check_all(jobs, attempts, ttl)) {
@@ -48,6 +50,8 @@ class ScriptedEngine : public EchoEngine {
 
     std::function<bool(int index, const std::string& address)> reachable;
     std::function<std::optional<double>(int index)> rtt_ms;
+    std::optional<std::string> fail_with; // a sweep that cannot be made at all, and why
+    std::optional<std::string> failure() const override { return fail_with; }
     std::vector<Call> calls;
 };
 
