@@ -7,10 +7,10 @@
 #include "ui/program_end.h"
 
 TEST(MainProgramEnd, EndsWithinTwoSecondsDuringAStalledDialogue) {
-    // Both outlive the test: the abandoned worker still holds them.
-    auto* engine = new SlowEngine;
+    // Both outlive the test, where the abandoned worker may still reach them.
+    static auto* engine = new SlowEngine;
     engine->delay = std::chrono::milliseconds(10);
-    auto* transport = new StallingTransport;
+    static auto* transport = new StallingTransport;
     transport->stall = std::chrono::minutes(5);
     auto fx = std::make_unique<BusyApp>(*engine, *transport);
     ASSERT_TRUE(fx->started);
