@@ -20,10 +20,10 @@ template <class Listener> class Listeners {
     // for the next change, one removed meanwhile is not called any more.
     template <class... Args> void tell(const Args&... args) const {
         const auto now = entries_;
-        for (const auto& [id, listener] : now)
+        for (const auto& entry : now)
             if (std::any_of(entries_.begin(), entries_.end(),
-                            [id](const auto& e) { return e.first == id; }))
-                listener(args...);
+                            [id = entry.first](const auto& e) { return e.first == id; }))
+                entry.second(args...);
     }
 
   private:
