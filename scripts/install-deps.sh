@@ -10,6 +10,8 @@ packages=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev
+  # the check history (pelmora.db)
+  libsqlite3-dev
   libgtest-dev clang-format
   # tests: mail server, network namespaces, a private X server for real windows,
   # setcap for the capability a packaged binary starts with
