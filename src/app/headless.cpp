@@ -49,7 +49,8 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
                                           .engine = engine,
                                           .echo_refused = echo_refused,
                                           .tell = tell_on_stderr,
-                                          .minute_ms = options.minute_ms});
+                                          .minute_ms = options.minute_ms,
+                                          .boxes_on_stderr = true});
     SharedState& state = services.state;
     if (!services.start())
         return 1;
@@ -68,7 +69,8 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
                                : QStringLiteral("メール配信を再開しました。"));
     });
 
-    MonitoringCycle cycle(state, engine, services.notices(), services.executor());
+    MonitoringCycle cycle(state, engine, services.notices(), services.executor(),
+                          services.keeper());
     QTimer minute;
     minute.setTimerType(Qt::PreciseTimer);
     minute.setInterval(options.minute_ms.value_or(60000));

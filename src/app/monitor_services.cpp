@@ -1,11 +1,14 @@
 #include "app/monitor_services.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <unistd.h>
 
 #include "core/app_title.h"
 #include "core/file_error.h"
 #include "core/startup.h"
+#include "history/history_store.h"
 #include "mail/notice_delivery.h"
 #include "platform/echo/helper_echo_engine.h"
 #include "platform/smtp/curl_mail_transport.h"
@@ -26,6 +29,10 @@ QString echo_helper_for_advice() {
 
 } // namespace
 
+QString history_path(const WorkingFiles& files) {
+    return QFileInfo(files.conf).dir().filePath(QStringLiteral("pelmora.db"));
+}
+
 MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) {
     if (parts_.log) {
         log_ = std::make_unique<EventLogFile>(*parts_.log);
@@ -43,6 +50,16 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
         delivery_ =
             std::make_unique<NoticeDelivery>(*parts_.transport, parts_.boxes, &state.events);
         notices_ = delivery_.get();
+    }
+
+    if (parts_.keep_history) {
+        std::shared_ptr<CheckHistory> history = parts_.history;
+        if (!history)
+            history =
+                std::make_shared<HistoryStore>(HistoryOptions{.path = history_path(parts_.files)});
+        keeper_ = std::make_unique<CheckKeeper>(
+            std::move(history), state.events, parts_.boxes,
+            parts_.boxes_on_stderr ? std::function<void(const QString&)>{} : parts_.tell);
     }
 
     const WorkingFiles files = parts_.files;
@@ -74,11 +91,16 @@ Services MonitorServices::for_windows() {
                     .start_up = [this] { return start(); },
                     .files = parts_.files,
                     .executor = executor(),
-                    .transport = parts_.transport};
+                    .transport = parts_.transport,
+                    .keeper = keeper()};
 }
 
 bool MonitorServices::start() {
-    return start_monitor(state, parts_.boxes, steps_);
+    if (!start_monitor(state, parts_.boxes, steps_))
+        return false;
+    if (keeper_)
+        state.status.seed(keeper_->last_states());
+    return true;
 }
 
 void MonitorServices::reload(const std::function<void(const QString&)>& tell) {

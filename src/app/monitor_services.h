@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/check_executor.h"
+#include "core/check_keeper.h"
 #include "core/echo_engine.h"
 #include "core/shared_state.h"
 #include "core/startup.h"
@@ -41,7 +42,17 @@ struct MonitorParts {
     bool checks_on_workers = true;
     // A minute shortened for tests; the mail's time-outs shrink with it.
     std::optional<int> minute_ms = {};
+    // Whether checks are kept in a history; tests that count boxes switch it off.
+    bool keep_history = true;
+    // Where checks are kept; none: pelmora.db beside conf.ini.
+    std::shared_ptr<CheckHistory> history = {};
+    // The boxes are lines on standard error already: a failing history is
+    // not told there twice.
+    bool boxes_on_stderr = false;
 };
+
+// pelmora.db, in the folder of conf.ini.
+QString history_path(const WorkingFiles& files);
 
 class MonitorServices {
   public:
@@ -56,12 +67,15 @@ class MonitorServices {
     EchoEngine& engine() const { return parts_.engine; }
     NoticeSender& notices() const { return *notices_; }
     CheckExecutor* executor() { return parts_.checks_on_workers ? &executor_ : nullptr; }
+    // none when checks are not kept
+    CheckKeeper* keeper() { return keeper_.get(); }
     const StartupSteps& steps() const { return steps_; }
 
     // What the windows are built on.
     Services for_windows();
 
     // Start-up; false when the program must end (the operator was told why).
+    // The devices start as the history last saw them.
     bool start();
 
     // Reads the three files again and puts them in force at once. When one
@@ -75,6 +89,7 @@ class MonitorServices {
     std::unique_ptr<EventLogFile> log_;
     std::unique_ptr<MailTransport> own_transport_;
     std::unique_ptr<NoticeDelivery> delivery_;
+    std::unique_ptr<CheckKeeper> keeper_;
     NoticeSender* notices_ = nullptr;
     StartupSteps steps_;
 };

@@ -2,12 +2,14 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "core/check_executor.h"
+#include "core/check_keeper.h"
 #include "core/delivery_stop.h"
 #include "core/echo_engine.h"
 #include "core/notice.h"
@@ -20,6 +22,7 @@ struct Check {
     SharedState& state;
     NoticeQueue& notices;
     CheckExecutor& executor;
+    CheckKeeper* keeper;
     std::function<void()> finished;
     Settings settings; // as at the start of the check
     TargetList targets;
@@ -41,6 +44,29 @@ void post_notice(const CheckPtr& check, const QString& subject, const QString& b
                                subject, body, check->state.mail_security});
 }
 
+// What the check leaves for the history: a sample per monitored record.
+CheckRecord check_record(const Check& check, std::vector<DeviceChange> changes) {
+    CheckRecord record{
+        check.started,     check.duration_ms, check.failures.checked, check.failures.count, {},
+        std::move(changes)};
+    const std::vector<EchoResult>& results = check.failures.results;
+    const int count = std::clamp<int>(check.targets.count, 0, kTargetSlots);
+    for (int i = 0; i < count; ++i) {
+        const Target& target = check.targets.records[i];
+        if (!target.monitored())
+            continue;
+        CheckSample sample{target.address, device_name(target.description), false, {}};
+        if (static_cast<std::size_t>(i) < results.size() &&
+            results[i].outcome == EchoOutcome::Reachable) {
+            sample.answered = true;
+            if (results[i].rtt_ms)
+                sample.rtt_us = std::llround(*results[i].rtt_ms * 1000.0);
+        }
+        record.samples.push_back(std::move(sample));
+    }
+    return record;
+}
+
 void decide(const CheckPtr& check) {
     MonitorState& monitor = check->state.monitor;
     const CheckFailures& failures = check->failures;
@@ -55,11 +81,15 @@ void decide(const CheckPtr& check) {
         finish(check);
         return;
     }
-    check->state.status.update(check->targets, failures.results, check->started,
-                               check->duration_ms);
+    std::vector<DeviceChange> changes = check->state.status.update(
+        check->targets, failures.results, check->started, check->duration_ms);
     check->state.status.checking = false;
     check->state.events.announce(EventKind::Check, check_detail(check->started, check->duration_ms,
                                                                 failures.checked, failures.count));
+    for (const DeviceChange& change : changes)
+        check->state.events.announce(device_event_kind(change.kind), device_change_detail(change));
+    if (check->keeper)
+        check->keeper->keep(check_record(*check, std::move(changes)), check->executor);
 
     if (failures.count >= 1) {
         if (stop_after > monitor.notices_in_a_row()) {
@@ -165,10 +195,11 @@ void NoticeQueue::send(Notice notice) {
 }
 
 void start_check(SharedState& state, EchoEngine& engine, NoticeQueue& notices,
-                 CheckExecutor& executor, std::function<void()> finished) {
+                 CheckExecutor& executor, std::function<void()> finished, CheckKeeper* keeper) {
     auto check = std::make_shared<Check>(Check{state,
                                                notices,
                                                executor,
+                                               keeper,
                                                std::move(finished),
                                                state.settings,
                                                state.targets,
@@ -192,8 +223,8 @@ void start_check(SharedState& state, EchoEngine& engine, NoticeQueue& notices,
         });
 }
 
-void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail) {
+void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail, CheckKeeper* keeper) {
     InlineExecutor inline_executor;
     NoticeQueue notices(mail, inline_executor, state.events);
-    start_check(state, engine, notices, inline_executor, {});
+    start_check(state, engine, notices, inline_executor, {}, keeper);
 }

@@ -14,6 +14,7 @@
 struct SharedState;
 struct TargetList;
 class CheckExecutor;
+class CheckKeeper;
 class MonitorEvents;
 
 // The notices go out one SMTP session at a time, in the order they were
@@ -57,8 +58,12 @@ CheckFailures probe_targets(const TargetList& targets, int attempts, int ttl, Ec
 // calling thread, in the order the window shows them, and the notice is
 // posted to the queue. Ends once decided, with the elapsed minutes at 0, so
 // that they count again, then calls finished; its mail may still be out.
+// The devices that turned down or came back are announced with the check,
+// and what it found goes to the keeper, when there is one.
 void start_check(SharedState& state, EchoEngine& engine, NoticeQueue& notices,
-                 CheckExecutor& executor, std::function<void()> finished);
+                 CheckExecutor& executor, std::function<void()> finished,
+                 CheckKeeper* keeper = nullptr);
 
 // The same check, whole, before it returns.
-void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail);
+void run_check(SharedState& state, EchoEngine& engine, NoticeSender& mail,
+               CheckKeeper* keeper = nullptr);

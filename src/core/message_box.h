@@ -33,7 +33,7 @@ class MessageBoxes {
     // while it is up. A box of the same kind still on screen is replaced, so
     // there is never more than one of a kind. Without a screen of its own, a
     // box waits like any other.
-    enum class Kind { HandEditWarnings, DeliveryFailure };
+    enum class Kind { HandEditWarnings, DeliveryFailure, HistoryFailure };
     virtual void inform(const BoxRequest& request, Kind) { show(request); }
 
     // The common shapes.

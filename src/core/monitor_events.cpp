@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<EventKind, const char*>, 8> kNames{{
+constexpr std::array<std::pair<EventKind, const char*>, 12> kNames{{
     {EventKind::Start, "start"},
     {EventKind::End, "end"},
     {EventKind::Check, "check"},
@@ -18,6 +18,10 @@ constexpr std::array<std::pair<EventKind, const char*>, 8> kNames{{
     {EventKind::StopLeft, "resume"},
     {EventKind::SettingsSaved, "settings"},
     {EventKind::TargetsSaved, "targets"},
+    {EventKind::DeviceDown, "down"},
+    {EventKind::DeviceUp, "up"},
+    {EventKind::DeviceUnmonitored, "unmonitored"},
+    {EventKind::History, "history"},
 }};
 
 // A detail is one line and its fields are split by tabs in the file.
@@ -139,6 +143,52 @@ QString stop_detail(StopChange why, int notices_in_a_row) {
     return QStringLiteral("reason=%1 notices_in_a_row=%2")
         .arg(QLatin1String(reason))
         .arg(notices_in_a_row);
+}
+
+EventKind device_event_kind(DeviceChangeKind kind) {
+    switch (kind) {
+    case DeviceChangeKind::Down:
+        return EventKind::DeviceDown;
+    case DeviceChangeKind::Up:
+        return EventKind::DeviceUp;
+    case DeviceChangeKind::Unmonitored:
+        return EventKind::DeviceUnmonitored;
+    }
+    return EventKind::DeviceDown;
+}
+
+QString duration_text(qint64 seconds) {
+    seconds = std::max<qint64>(seconds, 0);
+    const qint64 days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60;
+    const auto two = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    QString text;
+    if (days > 0)
+        text = QString::number(days) + u'd' + two(hours) + u'h';
+    else if (hours > 0)
+        text = QString::number(hours) + u'h';
+    if (!text.isEmpty())
+        return text + two(minutes) + u'm' + two(seconds % 60) + u's';
+    if (minutes > 0)
+        return QString::number(minutes) + u'm' + two(seconds % 60) + u's';
+    return QString::number(seconds) + u's';
+}
+
+QString device_change_detail(const DeviceChange& change) {
+    QString detail = QStringLiteral("address=%1 name=%2").arg(change.address, change.name);
+    if (change.kind != DeviceChangeKind::Down)
+        detail += QStringLiteral(" down_for=") + duration_text(change.down_for_s);
+    return detail;
+}
+
+QString detail_address(const QString& detail) {
+    if (!detail.startsWith(QLatin1String("address=")))
+        return {};
+    return detail.section(QLatin1Char(' '), 0, 0).mid(8);
+}
+
+QString history_detail(const QString& why) {
+    return why.isEmpty() ? QStringLiteral("result=kept")
+                         : QStringLiteral("result=failed reason=") + why;
 }
 
 QString event_line(const MonitorEvent& event) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/device_history.h"
 #include "core/listeners.h"
 #include "core/owner_thread.h"
 
@@ -23,6 +24,10 @@ enum class EventKind {
     StopLeft,
     SettingsSaved,
     TargetsSaved,
+    DeviceDown,        // a monitored device stopped answering
+    DeviceUp,          // and answers again
+    DeviceUnmonitored, // left monitoring while down
+    History,           // pelmora.db could not keep a check, or can again
 };
 
 struct MonitorEvent {
@@ -69,6 +74,16 @@ struct SharedState;
 QString start_detail(const QString& mode, const SharedState& state);
 enum class StopChange { Limit, Release, Recovery };
 QString stop_detail(StopChange why, int notices_in_a_row);
+// The kind a device change is logged as.
+EventKind device_event_kind(DeviceChangeKind kind);
+// address=… name=… and, once it comes back or leaves, down_for=…
+QString device_change_detail(const DeviceChange& change);
+// A length of time as the log shows it: 45s, 3m05s, 1h02m05s, 2d01h02m05s.
+QString duration_text(qint64 seconds);
+// The address in a device event's detail; empty for other details.
+QString detail_address(const QString& detail);
+// pelmora.db failed to keep a check (why), or keeps them again (empty).
+QString history_detail(const QString& why);
 
 // Text from outside (a server's reply, a file's contents) as one line that is
 // safe to write: breaks and tabs become blanks, and every other control

@@ -5,9 +5,9 @@
 #include "core/shared_state.h"
 
 MonitoringCycle::MonitoringCycle(SharedState& state, EchoEngine& engine, NoticeSender& mail,
-                                 CheckExecutor* executor)
+                                 CheckExecutor* executor, CheckKeeper* keeper)
     : state_(state), engine_(engine), executor_(executor ? *executor : inline_executor_),
-      notices_(mail, executor_, state.events) {}
+      keeper_(keeper), notices_(mail, executor_, state.events) {}
 
 void MonitoringCycle::minute_passed() {
     // The sweep runs off the window's thread, so minutes keep coming while a
@@ -32,11 +32,14 @@ void MonitoringCycle::check_now() {
     if (checking_)
         return;
     checking_ = true;
-    start_check(state_, engine_, notices_, executor_, [this] {
-        checking_ = false;
-        if (release_pending_)
-            release_stop();
-    });
+    start_check(
+        state_, engine_, notices_, executor_,
+        [this] {
+            checking_ = false;
+            if (release_pending_)
+                release_stop();
+        },
+        keeper_);
 }
 
 void MonitoringCycle::release_stop() {

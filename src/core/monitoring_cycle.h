@@ -10,9 +10,10 @@ class NoticeSender;
 
 class MonitoringCycle {
   public:
-    // Without an executor every check runs whole within the call.
+    // Without an executor every check runs whole within the call; without a
+    // keeper the checks are not kept.
     MonitoringCycle(SharedState& state, EchoEngine& engine, NoticeSender& mail,
-                    CheckExecutor* executor = nullptr);
+                    CheckExecutor* executor = nullptr, CheckKeeper* keeper = nullptr);
 
     // One minute has passed.
     void minute_passed();
@@ -33,6 +34,7 @@ class MonitoringCycle {
     EchoEngine& engine_;
     InlineExecutor inline_executor_;
     CheckExecutor& executor_;
+    CheckKeeper* keeper_;
     NoticeQueue notices_;
     bool checking_ = false; // from the first echo to the decision
     bool release_pending_ = false;

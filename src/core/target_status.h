@@ -4,13 +4,15 @@
 // state; with the last check's start and length. Kept by address and
 // description, so that moving a record in the editor keeps its history and
 // two records of one address keep their own; a record not yet checked as it
-// stands shows 未確認.
+// stands shows 未確認. Devices, known by their address alone, turn down and
+// up: a device answers when any of its monitored records answered.
 #include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <optional>
 #include <vector>
 
+#include "core/device_history.h"
 #include "core/echo_engine.h"
 
 struct Target;
@@ -21,6 +23,10 @@ enum class TargetState { Unchecked, Answering, Silent, NotMonitored };
 // 未確認 / 応答あり / 応答なし / 監視対象外
 QString target_state_text(TargetState state);
 
+// The device-name part of a description (before the first ／), as one
+// visible line.
+QString device_name(const QString& description);
+
 struct TargetStatus {
     TargetState state = TargetState::Unchecked;
     std::optional<double> rtt_ms; // the last one measured
@@ -30,9 +36,16 @@ struct TargetStatus {
 class TargetStatusTable {
   public:
     // After a check of the targets as they were at its start; results in
-    // record order, as the engine gave them.
-    void update(const TargetList& targets, const std::vector<EchoResult>& results,
-                const QDateTime& started, qint64 duration_ms);
+    // record order, as the engine gave them. Returns the devices that turned
+    // down (a first check without an answer too), came back, or left
+    // monitoring (無効 or removed) while down.
+    std::vector<DeviceChange> update(const TargetList& targets,
+                                     const std::vector<EchoResult>& results,
+                                     const QDateTime& started, qint64 duration_ms);
+
+    // How the devices stood when the history last kept a check, before the
+    // first check of this run: one still down is not announced again.
+    void seed(const std::vector<DeviceLastState>& states);
 
     TargetStatus status_of(const Target& record) const;
 
@@ -42,5 +55,12 @@ class TargetStatusTable {
     int last_not_answering = 0;
 
   private:
+    struct Device {
+        bool down = false;
+        QDateTime since;
+        QString name;
+    };
+
     QHash<QString, TargetStatus> by_record_;
+    QHash<QString, Device> devices_; // by address: the monitored ones last checked
 };

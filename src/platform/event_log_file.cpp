@@ -47,6 +47,23 @@ OpenedLog open_log(const QString& path) {
     return {fd, {}};
 }
 
+// What an administrator's log filter should not miss stands out.
+int syslog_priority(const MonitorEvent& event) {
+    switch (event.kind) {
+    case EventKind::DeviceDown:
+    case EventKind::StopEntered:
+        return LOG_WARNING;
+    case EventKind::Notice:
+        return event.detail.section(QLatin1Char(' '), 1, 1) == QLatin1String("result=failed")
+                   ? LOG_WARNING
+                   : LOG_INFO;
+    case EventKind::DeviceUp:
+        return LOG_NOTICE;
+    default:
+        return LOG_INFO;
+    }
+}
+
 qint64 size_of(int fd) {
     struct stat st {};
     return ::fstat(fd, &st) == 0 ? st.st_size : 0;
@@ -73,7 +90,7 @@ void EventLogFile::write(const MonitorEvent& event) {
     if (options_.syslog) {
         // the system log stamps its own time
         const QByteArray text = line.section(QLatin1Char('\t'), 1).toUtf8();
-        ::syslog(LOG_INFO, "%s", text.constData());
+        ::syslog(syslog_priority(event), "%s", text.constData());
     }
 
     const QByteArray bytes = line.toUtf8() + '\n';

@@ -9,7 +9,7 @@
 
 Application::Application(Services services)
     : s_(std::move(services)), main_(std::make_unique<MainWindow>(s_.state)),
-      cycle_(s_.state, s_.engine, s_.mail, s_.executor) {
+      cycle_(s_.state, s_.engine, s_.mail, s_.executor, s_.keeper) {
     main_->on_minute = [this] { Timer1_Timer(); };
     main_->on_release = [this] { Command2_Click(); };
     main_->on_open_settings = [this] { Command3_Click(); };

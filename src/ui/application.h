@@ -20,6 +20,7 @@ class EchoEngine;
 class NoticeSender;
 class CheckExecutor;
 class MailTransport;
+class CheckKeeper;
 
 // The files, in the working directory unless a test says otherwise.
 struct WorkingFiles {
@@ -39,6 +40,7 @@ struct Services {
     WorkingFiles files;
     CheckExecutor* executor = nullptr;  // where sweeps and mail block; none: in the call
     MailTransport* transport = nullptr; // for test mails; none: no テスト送信
+    CheckKeeper* keeper = nullptr;      // where checks are kept; none: not kept
 };
 
 class Application {

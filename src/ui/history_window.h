@@ -1,11 +1,14 @@
 #pragma once
-// 履歴: the last events of the log, newest first, filtered by kind. It reads
-// the log file, so it shows what earlier runs did as well.
+// 履歴: the last events of the log, newest first, filtered by kind and by
+// device (the devices that turned down or came back in those events). It
+// reads the log file, so it shows what earlier runs did as well.
 #include <QComboBox>
 #include <QTableWidget>
 #include <QWidget>
+#include <vector>
 
 class MonitorEvents;
+struct MonitorEvent;
 
 class HistoryWindow : public QWidget {
     Q_OBJECT
@@ -16,10 +19,12 @@ class HistoryWindow : public QWidget {
     ~HistoryWindow() override;
 
     QComboBox* kind;
+    QComboBox* device; // by address; the first item: every device
     QTableWidget* table;
 
   private:
     void fill();
+    void list_devices(const std::vector<MonitorEvent>& events);
 
     MonitorEvents& events_;
     QString log_path_;

@@ -1,7 +1,11 @@
 // What a sweep asks of the echo engine and what it writes into its notices.
 #include <gtest/gtest.h>
 
+#include <QTimeZone>
+
+#include "core/check_keeper.h"
 #include "core/notice_texts.h"
+#include "support/scripted_boxes.h"
 #include "sweep_rig.h"
 
 namespace {
@@ -106,6 +110,171 @@ TEST(NoticeTexts, AutomaticRecoveryBodyQuotesTheShownInterval) {
     for (int i = 0; i < 3; ++i)
         rig.clean_sweep();
     EXPECT_EQ(rig.mail.sent.back().body, auto_recovery_body(QStringLiteral("15")));
+}
+
+// Devices turn down and up by address, across the records that share one,
+// across 無効 and removal, and across a restart seeded from the history.
+struct DeviceRecord {
+    const char* address;
+    const char* description;
+    int16 flag;
+    bool answers;
+};
+struct DeviceStep {
+    int at_s; // from the first check
+    std::vector<DeviceRecord> records;
+    const char* changes; // as logged, " | " between them
+};
+struct DeviceCase {
+    const char* name;
+    std::vector<DeviceLastState> seed; // since: seconds before the first check
+    std::vector<int> seed_since_s;
+    std::vector<DeviceStep> steps;
+};
+
+const DeviceCase kDeviceCases[] = {
+    {"FirstCheckWithoutAnswerIsDown",
+     {},
+     {},
+     {{0,
+       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B\x1b／03／x", 0, false}},
+       "down address=10.0.0.2 name=B\\x1b"},
+      {300, {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B\x1b／03／x", 0, false}}, ""},
+      {600,
+       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B\x1b／03／x", 0, true}},
+       "up address=10.0.0.2 name=B\\x1b down_for=10m00s"}}},
+    {"TwoRecordsOfOneAddressAreOneDevice",
+     {},
+     {},
+     {{0, {{"10.0.0.1", "X／1", 0, false}, {"10.0.0.1", "Y", 0, true}}, ""},
+      {60,
+       {{"10.0.0.1", "X／1", 0, false}, {"10.0.0.1", "Y", 1, true}},
+       "down address=10.0.0.1 name=X"},
+      {120,
+       {{"10.0.0.1", "X／1", 0, false}, {"10.0.0.1", "Y", 0, true}},
+       "up address=10.0.0.1 name=X down_for=1m00s"}}},
+    {"MadeInvalidOrRemovedWhileDownIsUnmonitored",
+     {},
+     {},
+     {{0,
+       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B", 0, false}, {"10.0.0.3", "C", 0, false}},
+       "down address=10.0.0.2 name=B | down address=10.0.0.3 name=C"},
+      {45,
+       {{"10.0.0.1", "A", 1, true}, {"10.0.0.2", "B", 1, false}},
+       "unmonitored address=10.0.0.2 name=B down_for=45s | "
+       "unmonitored address=10.0.0.3 name=C down_for=45s"},
+      {90,
+       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B", 0, false}},
+       "down address=10.0.0.2 name=B"}}},
+    {"RestartSeededFromTheHistory",
+     {{"10.0.0.1", "A", true, {}},
+      {"10.0.0.2", "B", true, {}},
+      {"10.0.0.3", "C", false, {}},
+      {"10.0.0.9", "Old", true, {}}},
+     {3600, 7200, 60, 86400 + 3723},
+     {{0,
+       {{"10.0.0.1", "A", 0, false}, {"10.0.0.2", "B", 0, true}, {"10.0.0.3", "C", 0, false}},
+       "up address=10.0.0.2 name=B down_for=2h00m00s | down address=10.0.0.3 name=C | "
+       "unmonitored address=10.0.0.9 name=Old down_for=1d01h02m03s"}}},
+};
+
+class DeviceTable : public testing::TestWithParam<DeviceCase> {};
+
+TEST_P(DeviceTable, ChangesAsLogged) {
+    const DeviceCase& c = GetParam();
+    const QDateTime first(QDate(2026, 12, 7), QTime(9, 0), QTimeZone(32400));
+    TargetStatusTable table;
+    std::vector<DeviceLastState> seed = c.seed;
+    for (size_t i = 0; i < seed.size(); ++i)
+        seed[i].since = first.addSecs(-c.seed_since_s[i]);
+    table.seed(seed);
+    for (const DeviceStep& step : c.steps) {
+        TargetList targets;
+        std::vector<EchoResult> results;
+        for (const DeviceRecord& r : step.records) {
+            Target& t = targets.records[targets.count++];
+            t.address = QString::fromUtf8(r.address);
+            t.description = QString::fromUtf8(r.description);
+            t.flag = r.flag;
+            results.push_back({r.flag == 1 ? EchoOutcome::Skipped
+                               : r.answers ? EchoOutcome::Reachable
+                                           : EchoOutcome::Unreachable,
+                               {}});
+        }
+        QStringList logged;
+        for (const DeviceChange& change :
+             table.update(targets, results, first.addSecs(step.at_s), 10))
+            logged << event_kind_name(device_event_kind(change.kind)) + ' ' +
+                          device_change_detail(change);
+        EXPECT_EQ(logged.join(" | "), QString::fromUtf8(step.changes)) << "at " << step.at_s;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeviceTable, testing::ValuesIn(kDeviceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A history that keeps what it is given, or fails while told to.
+struct ScriptedHistory : CheckHistory {
+    QString keep(const CheckRecord& record) override {
+        kept.push_back(record);
+        return why;
+    }
+    std::vector<DeviceLastState> last_states() override { return {}; }
+    std::vector<CheckRecord> kept;
+    QString why;
+};
+
+TEST(DeviceEvents, AnnouncedWithTheCheckKeptWithTheirSamplesAndAFailingHistoryToldOnce) {
+    SweepRig rig(3);
+    rig.state.targets.records[2].flag = 1;
+    rig.engine.rtt_ms = [](int index) { return std::optional<double>(1.5 + index); };
+    auto history = std::make_shared<ScriptedHistory>();
+    ScriptedBoxes boxes;
+    QStringList told;
+    CheckKeeper keeper(history, rig.state.events, boxes, [&](const QString& t) { told << t; });
+    QStringList log;
+    rig.state.events.listen([&](const MonitorEvent& e) {
+        if (e.kind != EventKind::CheckBegun && e.kind != EventKind::Check)
+            log << event_kind_name(e.kind) + ' ' + e.detail;
+    });
+    const auto check = [&](std::set<int> down) {
+        rig.down = std::move(down);
+        run_check(rig.state, rig.engine, rig.mail, &keeper);
+    };
+
+    check({1});
+    ASSERT_EQ(history->kept.size(), 1u);
+    const CheckRecord& record = history->kept[0];
+    EXPECT_EQ(record.checked, 2);
+    EXPECT_EQ(record.not_answering, 1);
+    ASSERT_EQ(record.samples.size(), 2u) << "none for the 無効 record";
+    EXPECT_EQ(record.samples[0].address, "10.0.0.1");
+    EXPECT_EQ(record.samples[0].name, "機器0");
+    EXPECT_TRUE(record.samples[0].answered);
+    EXPECT_EQ(record.samples[0].rtt_us, 1500);
+    EXPECT_FALSE(record.samples[1].answered);
+    EXPECT_FALSE(record.samples[1].rtt_us);
+    ASSERT_EQ(record.changes.size(), 1u);
+    EXPECT_EQ(record.changes[0].kind, DeviceChangeKind::Down);
+    EXPECT_EQ(log, QStringList{"down address=10.0.0.2 name=機器1"});
+    EXPECT_EQ(rig.notices(), 1u) << "the notice is decided as ever";
+
+    history->why = "disk full";
+    check({1});
+    check({});
+    check({});
+    history->why.clear();
+    check({});
+    check({});
+    EXPECT_EQ(history->kept.size(), 6u) << "every check is tried afresh";
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains("disk full"));
+    EXPECT_EQ(told.size(), 1);
+    EXPECT_TRUE(log[1].startsWith("history result=failed reason=disk full"))
+        << log.join('\n').toStdString();
+    EXPECT_TRUE(log[2].startsWith("up address=10.0.0.2 name=機器1 down_for="))
+        << log[2].toStdString();
+    EXPECT_EQ(log.mid(3), QStringList{"history result=kept"});
 }
 
 } // namespace
