@@ -3,16 +3,24 @@
 // operator's signals. A "minute" is shortened with --minute-ms.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
+#include <cstring>
+#include <map>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "core/cp932.h"
 #include "core/mail_security.h"
 #include "core/notice_texts.h"
+#include "history/history_store.h"
 #include "settings/smtp_file.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
@@ -51,8 +59,10 @@ bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds limit
 
 class Headless {
   public:
+    // wrapper: a command the program is started under, which ends in exec "$@"
     Headless(const TempWorkDir& dir, const QStringList& arguments,
-             const std::vector<std::pair<QString, QString>>& extra_environment = {}) {
+             const std::vector<std::pair<QString, QString>>& extra_environment = {},
+             const QStringList& wrapper = {}) {
         process.setWorkingDirectory(dir.root());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : extra_environment)
@@ -62,7 +72,11 @@ class Headless {
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         use_test_lock(env);
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(PELMORA_BINARY), arguments);
+        if (wrapper.isEmpty())
+            process.start(QStringLiteral(PELMORA_BINARY), arguments);
+        else
+            process.start(wrapper[0],
+                          wrapper.mid(1) + QStringList{QStringLiteral(PELMORA_BINARY)} + arguments);
         process.waitForStarted();
     }
     ~Headless() {
@@ -95,6 +109,54 @@ int exit_code_of(const QStringList& arguments, const TempWorkDir& dir, QString* 
         *output = QString::fromLocal8Bit(run.process.readAllStandardOutput()) + run.error_output();
     return run.process.exitCode();
 }
+
+// A /dev/log of the test's own: a datagram socket, bound over /dev/log in a
+// mount namespace of the program's own (an empty /dev/log on a tmpfs /dev
+// whose other entries lead to the real ones).
+class SyslogSink {
+  public:
+    explicit SyslogSink(const TempWorkDir& dir) : socket_path_(dir.path("log.sock")) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(socket_path_);
+        std::memcpy(address.sun_path, path.constData(), path.size());
+        ok_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              QDir().mkpath(dir.path("olddev"));
+        wrapper_ = {"unshare",
+                    "-m",
+                    "sh",
+                    "-ec",
+                    "mount --bind /dev \"$1/olddev\"; mount -t tmpfs tmpfs /dev;"
+                    " for f in \"$1\"/olddev/*; do ln -s \"$f\" /dev/; done;"
+                    " rm -f /dev/log; touch /dev/log; mount --bind \"$1/log.sock\" /dev/log;"
+                    " shift; exec \"$@\"",
+                    "sh",
+                    dir.root()};
+    }
+    ~SyslogSink() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool ok() const { return ok_ && ::geteuid() == 0; }
+    const QStringList& wrapper() const { return wrapper_; }
+
+    // Every message received so far, as sent: <PRI>TIME pelmora[PID]: TEXT
+    QStringList messages() {
+        char buffer[4096];
+        ssize_t size = 0;
+        while ((size = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+            got_ << QString::fromUtf8(buffer, size);
+        return got_;
+    }
+
+  private:
+    QString socket_path_;
+    int fd_ = -1;
+    bool ok_ = false;
+    QStringList wrapper_;
+    QStringList got_;
+};
 
 } // namespace
 
@@ -165,8 +227,8 @@ TEST(Headless, MonitorsMailsStopsReleasesReloadsAndEnds) {
             !kind.isEmpty() && kind != "check" && (kinds.isEmpty() || kinds.last() != kind))
             kinds << kind;
     // the stop comes with the decision; the notice's line once it went out
-    EXPECT_EQ(kinds, (QStringList{"start", "stop", "notice", "resume", "stop", "notice", "resume",
-                                  "stop", "notice", "end"}));
+    EXPECT_EQ(kinds, (QStringList{"start", "down", "stop", "notice", "resume", "stop", "notice",
+                                  "resume", "stop", "notice", "end"}));
 }
 
 TEST(Headless, AFolderOfItsOwnIsMadeWithTheSamplesOnFirstStartOnly) {
@@ -302,4 +364,89 @@ TEST(TestMail, SmtpIniOthersCanReadOrWriteEndsEveryModeAndItsPasswordLeavesNoCor
     MailSecurity security;
     ASSERT_TRUE(load_mail_security(security, dir.path("smtp.ini")).ok());
     EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0) << "a process holding a password must not dump core";
+}
+
+TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBack) {
+    EchoWorld world;
+    if (!world.ok())
+        GTEST_SKIP() << world.why_not();
+    SmtpTestServer smtp;
+    TempWorkDir dir;
+    SyslogSink syslog(dir);
+    if (!syslog.ok())
+        GTEST_SKIP() << "a /dev/log of the test's own needs root and a mount namespace";
+    const QString answering = QString::fromStdString(world.answering_address());
+    const QString flapping = QString::fromStdString(world.silent_address());
+    dir.write("conf.ini", conf_bytes(1, 1, 64, 255, smtp.address().toLatin1()));
+    dir.write(
+        "kanshi.ini",
+        *cp932_encode(answering + QStringLiteral("\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n") +
+                      flapping + QStringLiteral("\r\n支店ルータ／06-0000-0000／佐藤\r\n 0 \r\n") +
+                      QStringLiteral("127.0.0.3\r\n予備／なし／なし\r\n 1 \r\n")));
+    ASSERT_TRUE(world.set_silent_answers(true));
+
+    const auto log = [&] { return QString::fromUtf8(dir.read("pelmora.log")); };
+    {
+        Headless run(dir, {"--headless", "--minute-ms=300"}, {}, syslog.wrapper());
+        ASSERT_TRUE(wait_for([&] { return log().count("\tcheck\t") >= 2; }))
+            << run.error_output().toStdString();
+        ASSERT_TRUE(world.set_silent_answers(false));
+        ASSERT_TRUE(wait_for([&] { return log().contains("\tdown\t"); }));
+        ASSERT_TRUE(wait_for([&] { return !smtp.messages().empty(); }));
+        ASSERT_TRUE(world.set_silent_answers(true));
+        ASSERT_TRUE(wait_for([&] { return log().contains("\tup\t"); }));
+        ASSERT_TRUE(wait_for([&] { return mails(smtp).back().subject == recovery_subject(); }));
+        expect_sigterm_ends_it_within_two_seconds(run);
+        EXPECT_FALSE(run.error_output().contains(QStringLiteral("履歴（pelmora.db）")));
+    }
+    const QString logged = log();
+    EXPECT_EQ(logged.count(QStringLiteral("\tdown\taddress=%1 name=支店ルータ\n").arg(flapping)), 1)
+        << logged.toStdString();
+    EXPECT_EQ(logged.count(QRegularExpression(
+                  QStringLiteral("\tup\taddress=%1 name=支店ルータ down_for=\\d+s\n")
+                      .arg(QRegularExpression::escape(flapping)))),
+              1)
+        << logged.toStdString();
+    EXPECT_EQ(logged.count("\tdown\t") + logged.count("\tup\t"), 2) << "none for the others";
+    // LOG_USER: <12> warning, <13> notice, <14> info
+    std::map<QString, QStringList> by_kind;
+    for (const QString& message : syslog.messages())
+        by_kind[message.section(QStringLiteral(": "), 1).section('\t', 0, 0)]
+            << message.section('>', 0, 0) + '>';
+    EXPECT_EQ(by_kind["down"], QStringList{"<12>"});
+    EXPECT_EQ(by_kind["up"], QStringList{"<13>"});
+    EXPECT_EQ(by_kind["start"], QStringList{"<14>"});
+    EXPECT_EQ(by_kind["check"].size(), logged.count("\tcheck\t"));
+
+    // One sample per monitored target and check, none for the 無効 one; the
+    // last check may still have been in flight at the end.
+    HistoryStore store(HistoryOptions{.path = dir.path("pelmora.db")});
+    std::map<qint64, QStringList> checks;
+    QString why;
+    ASSERT_TRUE(store.export_samples(
+        0, {},
+        [&](const StoredSample& s) {
+            checks[s.time_s] << s.address;
+            if (s.address == answering)
+                EXPECT_TRUE(s.answered && s.rtt_us && *s.rtt_us > 0);
+        },
+        &why))
+        << why.toStdString();
+    EXPECT_GE(int(checks.size()), logged.count("\tcheck\t") - 1);
+    for (const auto& [time, addresses] : checks)
+        EXPECT_EQ(addresses, (QStringList{answering, flapping})) << time;
+
+    // A pelmora.db that cannot be written: checks and mail go on, told once.
+    TempWorkDir other;
+    other.write("conf.ini", conf_bytes(1, 1, 64, 255, smtp.address().toLatin1()));
+    other.write("kanshi.ini", "999.0.0.1\r\nA\r\n 0 \r\n"); // down without a packet
+    ASSERT_TRUE(QDir().mkpath(other.path("pelmora.db")));
+    const size_t mailed = smtp.messages().size();
+    Headless run(other, {"--headless", "--minute-ms=200"});
+    ASSERT_TRUE(wait_for([&] { return other.read("pelmora.log").count("\tcheck\t") >= 4; }));
+    ASSERT_TRUE(wait_for([&] { return smtp.messages().size() >= mailed + 3; }));
+    expect_sigterm_ends_it_within_two_seconds(run);
+    const QString said = run.error_output();
+    EXPECT_EQ(said.count(QStringLiteral("履歴（pelmora.db）")), 1) << said.toStdString();
+    EXPECT_EQ(QString::fromUtf8(other.read("pelmora.log")).count("\thistory\tresult=failed "), 1);
 }
