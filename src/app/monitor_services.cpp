@@ -54,9 +54,15 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
 
     if (parts_.keep_history) {
         std::shared_ptr<CheckHistory> history = parts_.history;
-        if (!history)
-            history =
-                std::make_shared<HistoryStore>(HistoryOptions{.path = history_path(parts_.files)});
+        if (!history) {
+            HistoryOptions options;
+            options.path = history_path(parts_.files);
+            // A test of the whole program holds a write in the middle here.
+            if (const QString pause = qEnvironmentVariable("PELMORA_TEST_HISTORY_PAUSE");
+                !pause.isEmpty())
+                options.inside_write = history_pause_at(pause);
+            history = std::make_shared<HistoryStore>(std::move(options));
+        }
         keeper_ = std::make_unique<CheckKeeper>(
             std::move(history), state.events, parts_.boxes,
             parts_.boxes_on_stderr ? std::function<void(const QString&)>{} : parts_.tell);

@@ -420,7 +420,9 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
 
     // One sample per monitored target and check, none for the 無効 one; the
     // last check may still have been in flight at the end.
-    HistoryStore store(HistoryOptions{.path = dir.path("pelmora.db")});
+    HistoryOptions kept;
+    kept.path = dir.path("pelmora.db");
+    HistoryStore store(kept);
     std::map<qint64, QStringList> checks;
     QString why;
     ASSERT_TRUE(store.export_samples(

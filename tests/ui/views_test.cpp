@@ -184,7 +184,7 @@ TEST(Views, DoubleClickOpensTheEditorAtThatRecordUnlessStopped) {
     EXPECT_FALSE(fx.app->target_editor().current());
 }
 
-TEST(Views, HistoryListsTheLogNewestFirstByKind) {
+TEST(Views, HistoryListsTheLogNewestFirstByKindAndByDevice) {
     ViewsFixture fx;
     EventLogFile log({fx.dir.path("pelmora.log"), kLogRotateBytes, false});
     log.follow(fx.state.events, {});
@@ -193,10 +193,25 @@ TEST(Views, HistoryListsTheLogNewestFirstByKind) {
     auto* w = qobject_cast<HistoryWindow*>(fx.app->history_window().current());
     ASSERT_TRUE(w);
     fx.app->check_now(); // shown as it happens
-    ASSERT_EQ(w->table->rowCount(), 2);
-    EXPECT_EQ(w->table->item(0, 1)->text(), "check");
-    EXPECT_EQ(w->table->item(1, 1)->text(), "check");
+    fx.down = -1;
+    fx.app->check_now();
+    const auto column = [w](int c) {
+        QStringList texts;
+        for (int row = 0; row < w->table->rowCount(); ++row)
+            texts << w->table->item(row, c)->text();
+        return texts;
+    };
+    EXPECT_EQ(column(1), (QStringList{"up", "check", "check", "down", "check"}));
     EXPECT_LT(w->table->item(1, 0)->text(), w->table->item(0, 0)->text() + "~");
+    ASSERT_EQ(w->device->count(), 2) << "every device, then the one that went down";
+    EXPECT_EQ(w->device->itemText(1), "10.0.0.2 B");
+    w->device->setCurrentIndex(1);
+    ASSERT_EQ(w->table->rowCount(), 2);
+    EXPECT_TRUE(column(2)[0].startsWith("address=10.0.0.2 name=B down_for="))
+        << column(2)[0].toStdString();
+    EXPECT_EQ(column(2)[1], "address=10.0.0.2 name=B");
+    w->kind->setCurrentIndex(w->kind->findText(QStringLiteral("down")));
+    EXPECT_EQ(column(1), QStringList{"down"});
     w->kind->setCurrentIndex(w->kind->findText(QStringLiteral("notice")));
     EXPECT_EQ(w->table->rowCount(), 0); // the recording mailer announces nothing
 }
