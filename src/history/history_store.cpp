@@ -592,26 +592,25 @@ std::vector<DeviceFigures> HistoryStore::figures(qint64 now_s) {
         }
     };
     std::unordered_map<qint64, Sums> day, month;
-    const qint64 rolled_to = d.read_meta("rolled_to", 0);
     // one read transaction, so the rollups and the raw rows agree
     d.reader.exec("BEGIN");
+    const qint64 rolled_to = d.read_meta("rolled_to", 0);
     // the closed hours from the rollups, the open one from the raw samples
-    Statement hours(d.reader.db, "SELECT device, sum(checks), sum(answered), sum(rtt_n), "
-                                 "sum(rtt_sum_us) FROM hourly WHERE hour_s >= ? AND hour_s < ? "
-                                 "GROUP BY device");
+    // summed here rather than grouped in SQL, which would sort every row
+    Statement hours(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM hourly "
+                                 "WHERE hour_s >= ? AND hour_s < ?");
     hours.bind(1, now_s - day_s).bind(2, rolled_to);
     while (hours.step() == SQLITE_ROW)
         day[hours.i64(0)].add(hours);
-    Statement days(d.reader.db, "SELECT device, sum(checks), sum(answered), sum(rtt_n), "
-                                "sum(rtt_sum_us) FROM daily WHERE day_s >= ? AND day_s < ? "
-                                "GROUP BY device");
+    Statement days(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM daily "
+                                "WHERE day_s >= ? AND day_s < ?");
     days.bind(1, floor_to(now_s - 30 * day_s, day_s) + day_s).bind(2, rolled_to);
     while (days.step() == SQLITE_ROW)
         month[days.i64(0)].add(days);
     Statement raw(d.reader.db,
-                  "SELECT s.device, count(*), sum(s.answered), count(s.rtt_us), "
-                  "coalesce(sum(s.rtt_us), 0) FROM checks c JOIN samples s ON s.check_id = c.id "
-                  "WHERE c.start_s >= ? AND c.start_s <= ? GROUP BY s.device");
+                  "SELECT s.device, 1, s.answered, s.rtt_us IS NOT NULL, coalesce(s.rtt_us, 0) "
+                  "FROM checks c JOIN samples s ON s.check_id = c.id "
+                  "WHERE c.start_s >= ? AND c.start_s <= ?");
     raw.bind(1, std::max(rolled_to, now_s - day_s)).bind(2, now_s);
     while (raw.step() == SQLITE_ROW) {
         day[raw.i64(0)].add(raw);
