@@ -1,6 +1,8 @@
 #include "app/monitor_services.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <unistd.h>
 
 #include "core/app_title.h"
@@ -46,6 +48,9 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
     }
 
     const WorkingFiles files = parts_.files;
+    // pelmora.db lives beside conf.ini
+    history_ = std::make_unique<HistoryStore>(HistoryOptions{
+        .path = QFileInfo(files.conf).absoluteDir().filePath(QStringLiteral("pelmora.db"))});
     steps_.first_copy = parts_.first_copy;
     if (!steps_.first_copy)
         steps_.first_copy = [this] { return lock_.acquire(); };
@@ -74,7 +79,8 @@ Services MonitorServices::for_windows() {
                     .start_up = [this] { return start(); },
                     .files = parts_.files,
                     .executor = executor(),
-                    .transport = parts_.transport};
+                    .transport = parts_.transport,
+                    .history = history_.get()};
 }
 
 bool MonitorServices::start() {
