@@ -81,7 +81,7 @@ void add_y_scale(GraphModel& model) {
                 top = std::max(top, *v);
     if (top <= 0)
         top = 1;
-    const double step = round_step(top, 4);
+    const double step = round_step(top, 5);
     const int steps = static_cast<int>(std::ceil(top / step - 1e-9));
     model.y_max_ms = std::max(1, steps) * step;
     for (int i = 0; i * step <= model.y_max_ms + step / 1000; ++i)

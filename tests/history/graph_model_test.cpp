@@ -137,7 +137,7 @@ TEST(GraphModel, TicksAreRoundLocalTimesForEachRange) {
         {GraphRange::Day, "24時間", {"12:00", "15:00", "18:00", "21:00", "12/7", "03:00"}, 8},
         {GraphRange::Week, "7日", {"12/1", "12/2"}, 7},
         {GraphRange::Month, "30日", {"11/9", "11/16", "11/23", "11/30", "12/7"}, 5},
-        {GraphRange::Year, "1年", {"1月", "2月"}, 12},
+        {GraphRange::Year, "1年", {"2026年", "2月", "3月"}, 12}, // the new year by its number
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text.toStdString());
@@ -149,8 +149,6 @@ TEST(GraphModel, TicksAreRoundLocalTimesForEachRange) {
         for (std::size_t i = 1; i < m.x_ticks.size(); ++i)
             EXPECT_LT(m.x_ticks[i - 1].at, m.x_ticks[i].at);
     }
-    // the year's ticks name the new year by its number
-    EXPECT_TRUE(labels(build_graph(GraphRange::Year, now, {}).x_ticks).contains("2026年"));
 }
 
 TEST(GraphModel, HoverFindsTheNearPointAndSaysItsValue) {
