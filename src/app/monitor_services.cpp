@@ -52,21 +52,19 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
         notices_ = delivery_.get();
     }
 
-    if (parts_.keep_history) {
-        std::shared_ptr<CheckHistory> history = parts_.history;
-        if (!history) {
-            HistoryOptions options;
-            options.path = history_path(parts_.files);
-            // A test of the whole program holds a write in the middle here.
-            if (const QString pause = qEnvironmentVariable("PELMORA_TEST_HISTORY_PAUSE");
-                !pause.isEmpty())
-                options.inside_write = history_pause_at(pause);
-            history = std::make_shared<HistoryStore>(std::move(options));
-        }
+    // One store of pelmora.db, beside conf.ini: the checks are kept in it and
+    // the windows read their figures and graphs from it.
+    HistoryOptions options;
+    options.path = history_path(parts_.files);
+    // A test of the whole program holds a write in the middle here.
+    if (const QString pause = qEnvironmentVariable("PELMORA_TEST_HISTORY_PAUSE"); !pause.isEmpty())
+        options.inside_write = history_pause_at(pause);
+    history_ = std::make_shared<HistoryStore>(std::move(options));
+    if (parts_.keep_history)
         keeper_ = std::make_unique<CheckKeeper>(
-            std::move(history), state.events, parts_.boxes,
+            parts_.history ? parts_.history : std::shared_ptr<CheckHistory>(history_), state.events,
+            parts_.boxes,
             parts_.boxes_on_stderr ? std::function<void(const QString&)>{} : parts_.tell);
-    }
 
     const WorkingFiles files = parts_.files;
     steps_.first_copy = parts_.first_copy;
@@ -98,7 +96,8 @@ Services MonitorServices::for_windows() {
                     .files = parts_.files,
                     .executor = executor(),
                     .transport = parts_.transport,
-                    .keeper = keeper()};
+                    .keeper = keeper(),
+                    .history = history_.get()};
 }
 
 bool MonitorServices::start() {

@@ -13,6 +13,7 @@
 #include "core/echo_engine.h"
 #include "core/shared_state.h"
 #include "core/startup.h"
+#include "history/history_store.h"
 #include "platform/event_log_file.h"
 #include "platform/single_instance.h"
 #include "ui/application.h"
@@ -85,6 +86,7 @@ class MonitorServices {
   private:
     MonitorParts parts_;
     ThreadedExecutor executor_;
+    std::shared_ptr<HistoryStore> history_;
     SingleInstanceLock lock_;
     std::unique_ptr<EventLogFile> log_;
     std::unique_ptr<MailTransport> own_transport_;
