@@ -23,7 +23,8 @@ QIcon dot_icon(const QColor& color) {
 QAction* add_action(QObject* owner, QWidget* window, const QString& text, Qt::Key key,
                     std::function<void()> run) {
     auto* action = new QAction(text, owner);
-    action->setShortcut(QKeySequence(key));
+    if (key != Qt::Key_unknown)
+        action->setShortcut(QKeySequence(key));
     action->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(action, &QAction::triggered, owner, [run = std::move(run)] {
         if (run)
@@ -54,6 +55,9 @@ MonitorMenu::MonitorMenu(MainWindow& window, SharedState& state, MenuHandlers ha
     menu_->addAction(mail_settings_action);
     menu_->addSeparator();
     menu_->addAction(check_now_action);
+    reload_targets_action = add_action(this, &window, QStringLiteral("監視対象を読み直す(&L)"),
+                                       Qt::Key_unknown, std::move(handlers.reload_targets));
+    menu_->addAction(reload_targets_action);
 
     window.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&window, &QWidget::customContextMenuRequested, this,

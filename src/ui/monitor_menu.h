@@ -17,6 +17,7 @@ struct MenuHandlers {
     std::function<void()> status;
     std::function<void()> history;
     std::function<void()> check_now;
+    std::function<void()> reload_targets;
 };
 
 class MonitorMenu : public QObject {
@@ -36,6 +37,7 @@ class MonitorMenu : public QObject {
     QAction* history_action;
     QAction* mail_settings_action;
     QAction* check_now_action;
+    QAction* reload_targets_action; // kanshi.ini read again, after an import
 
     // "3拠点監視中", then the last check's time and how many did not answer.
     QString tray_tip() const;
