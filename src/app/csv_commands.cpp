@@ -1,6 +1,7 @@
 #include "app/csv_commands.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 

@@ -65,10 +65,9 @@ QStringList row_faults(const QStringList& fields, Target& target) {
     const std::array<QString, 4> octets = split_address(fields[0]);
     for (int box = 0; box < kOctetBoxes; ++box) {
         if (!octet_ok(box, octets[box])) {
+            // one arg() for all: a "%2" in the field must stay text
             faults << QStringLiteral("IPアドレス「%1」の %2 番目の値: %3")
-                          .arg(fields[0])
-                          .arg(box + 1)
-                          .arg(octet_message(box));
+                          .arg(fields[0], QString::number(box + 1), octet_message(box));
             break;
         }
     }
@@ -94,8 +93,9 @@ QStringList row_faults(const QStringList& fields, Target& target) {
     target.description = fields[1] + sep + fields[2] + sep + fields[3];
     target.flag = flag.value_or(0);
     if (faults.isEmpty() && !writable(target.description))
-        faults << QStringLiteral("「\"」はカンマと同じ行（または機器名称の先頭）には書けません"
-                                 "（kanshi.ini に書くと読み戻せません）。");
+        faults << QStringLiteral("機器名称・連絡先番号・管理担当者のどれかにカンマがあると、"
+                                 "「\"」は使えません（機器名称の先頭の「\"」も同じです）。"
+                                 "kanshi.ini から読み戻せなくなります。");
     return faults;
 }
 

@@ -12,7 +12,9 @@
 
 #include "core/cp932.h"
 #include "core/mail_security.h"
+#include "core/monitor_events.h"
 #include "core/notice_texts.h"
+#include "history/history_store.h"
 #include "settings/smtp_file.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
@@ -378,12 +380,38 @@ TEST(CsvCommands, TargetsGoOutAndComeBackByteIdenticalAndBadLinesChangeNothing) 
     }
 }
 
-TEST(CsvCommands, HistoryExportNeedsAStoreAndNeverMakesOne) {
+TEST(CsvCommands, HistoryGoesOutOneRowASampleAndNeedsAStoreItNeverMakes) {
     TempWorkDir dir;
-    const Ran ran = run_once({"--export-history", "--since", "2026-12-01"}, dir);
+    Ran ran = run_once({"--export-history", "--since", "2026-12-01"}, dir);
     EXPECT_EQ(ran.code, 1);
     EXPECT_TRUE(ran.err.contains("pelmora.db")) << ran.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.path("pelmora.db")));
     EXPECT_EQ(run_once({"--export-history", "--since", "yesterday"}, dir).code, 2);
     EXPECT_EQ(run_once({"--export-targets", "--address", "10.0.0.1"}, dir).code, 2);
+
+    const QDateTime first = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 600);
+    const QDateTime second = first.addSecs(300);
+    {
+        HistoryStore store(HistoryOptions{.path = dir.path("pelmora.db")});
+        for (const QDateTime& at : {first, second})
+            ASSERT_EQ(store.keep(CheckRecord{at,
+                                             200,
+                                             2,
+                                             1,
+                                             {{"10.0.0.1", "本社, 1F", true, 1500},
+                                              {"10.0.0.2", "支店", false, std::nullopt}},
+                                             {}}),
+                      "");
+    }
+    const QString rows[] = {iso_local_time(first) + ",10.0.0.1,\"本社, 1F\",1,1.500\r\n",
+                            iso_local_time(first) + ",10.0.0.2,支店,0,\r\n",
+                            iso_local_time(second) + ",10.0.0.1,\"本社, 1F\",1,1.500\r\n",
+                            iso_local_time(second) + ",10.0.0.2,支店,0,\r\n"};
+    const QString header = "time,address,name,answered,rtt_ms\r\n";
+    ran = run_once({"--export-history"}, dir);
+    EXPECT_EQ(ran.code, 0) << ran.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(ran.out), header + rows[0] + rows[1] + rows[2] + rows[3]);
+    ran = run_once(
+        {"--export-history", "--since=" + iso_local_time(second), "--address", "10.0.0.2"}, dir);
+    EXPECT_EQ(QString::fromUtf8(ran.out), header + rows[3]);
 }
