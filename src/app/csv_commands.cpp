@@ -82,7 +82,9 @@ int run_export_history(const std::optional<QDateTime>& since, const QString& add
                            .arg(QFileInfo(path).absoluteFilePath()));
         return 1;
     }
-    HistoryStore store(HistoryOptions{.path = path});
+    HistoryOptions options;
+    options.path = path;
+    HistoryStore store(options);
     bool written =
         put(csv_line({QStringLiteral("time"), QStringLiteral("address"), QStringLiteral("name"),
                       QStringLiteral("answered"), QStringLiteral("rtt_ms")})

@@ -392,7 +392,9 @@ TEST(CsvCommands, HistoryGoesOutOneRowASampleAndNeedsAStoreItNeverMakes) {
     const QDateTime first = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 600);
     const QDateTime second = first.addSecs(300);
     {
-        HistoryStore store(HistoryOptions{.path = dir.path("pelmora.db")});
+        HistoryOptions options;
+        options.path = dir.path("pelmora.db");
+        HistoryStore store(options);
         for (const QDateTime& at : {first, second})
             ASSERT_EQ(store.keep(CheckRecord{at,
                                              200,
