@@ -325,18 +325,29 @@ TEST(TestMail, SmtpIniOthersCanReadOrWriteEndsEveryModeAndItsPasswordLeavesNoCor
 TEST(CsvCommands, TargetsGoOutAndComeBackByteIdenticalAndBadLinesChangeNothing) {
     TempWorkDir dir;
     const QString stored =
-        QStringLiteral("192.168.1.1\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n"
-                       "10.0.0.2\r\n\"倉庫,2F～3F／06-1111-2222／佐藤\"\r\n 1 \r\n"
-                       "172.16.0.3\r\nラック\"B\"／内線 12／鈴木\r\n 2 \r\n");
+        QStringLiteral("127.0.0.1\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n"
+                       "127.0.0.2\r\n\"倉庫,2F～3F／06-1111-2222／佐藤\"\r\n 1 \r\n"
+                       "127.1.0.3\r\nラック\"B\"／内線 12／鈴木\r\n 2 \r\n");
     const QByteArray kanshi = *cp932_encode(stored);
     dir.write("kanshi.ini", kanshi);
+    // all beside a monitor in the same folder, which takes the list on SIGHUP
+    dir.write("conf.ini", conf_bytes());
+    Headless monitor(dir, {"--headless"});
+    QString said;
+    const auto monitor_said = [&](const QString& text) {
+        return wait_for([&] {
+            monitor.process.waitForReadyRead(50);
+            return (said += monitor.error_output()).contains(text);
+        });
+    };
+    ASSERT_TRUE(monitor_said(QStringLiteral("監視を開始しました"))) << said.toStdString();
     const Ran exported = run_once({"--export-targets"}, dir);
     ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
     EXPECT_EQ(exported.out,
               QStringLiteral("\uFEFFIPアドレス,機器名称,連絡先番号,管理担当者,無効\r\n"
-                             "192.168.1.1,本社ルータ,03-0000-0000,山田,0\r\n"
-                             "10.0.0.2,\"倉庫,2F～3F\",06-1111-2222,佐藤,1\r\n"
-                             "172.16.0.3,\"ラック\"\"B\"\"\",内線 12,鈴木,2\r\n")
+                             "127.0.0.1,本社ルータ,03-0000-0000,山田,0\r\n"
+                             "127.0.0.2,\"倉庫,2F～3F\",06-1111-2222,佐藤,1\r\n"
+                             "127.1.0.3,\"ラック\"\"B\"\"\",内線 12,鈴木,2\r\n")
                   .toUtf8());
     dir.write("targets.csv", exported.out);
     dir.write("kanshi.ini", "127.0.0.1\r\nX\r\n 0 \r\n");
@@ -344,16 +355,18 @@ TEST(CsvCommands, TargetsGoOutAndComeBackByteIdenticalAndBadLinesChangeNothing) 
     EXPECT_EQ(imported.code, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains("3 件")) << imported.out.toStdString();
     EXPECT_EQ(dir.read("kanshi.ini"), kanshi);
+    monitor.signal(SIGHUP);
+    EXPECT_TRUE(monitor_said(QStringLiteral("読み直しました（3拠点"))) << said.toStdString();
 
     // Shift_JIS as a spreadsheet saves it, and UTF-8 typed on Linux (〜 −), no header
     for (const QByteArray& csv :
-         {*cp932_encode(QStringLiteral("10.1.1.1,機器～1,03－1,担当,0\r\n")),
-          QStringLiteral("10.1.1.1,機器\u301C1,03\u22121,担当,0\n").toUtf8()}) {
+         {*cp932_encode(QStringLiteral("127.1.1.1,機器～1,03－1,担当,0\r\n")),
+          QStringLiteral("127.1.1.1,機器\u301C1,03\u22121,担当,0\n").toUtf8()}) {
         dir.write("in.csv", csv);
         imported = run_once({"--import-targets=in.csv"}, dir);
         EXPECT_EQ(imported.code, 0) << imported.err.toStdString();
         EXPECT_EQ(dir.read("kanshi.ini"),
-                  *cp932_encode(QStringLiteral("10.1.1.1\r\n機器～1／03－1／担当\r\n 0 \r\n")));
+                  *cp932_encode(QStringLiteral("127.1.1.1\r\n機器～1／03－1／担当\r\n 0 \r\n")));
     }
 
     // Each bad line is named, and kanshi.ini keeps its bytes.
