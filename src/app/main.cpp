@@ -3,11 +3,13 @@
 // kanshi.ini, with windows, or with --headless as a service.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <cstdio>
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/csv_commands.h"
 #include "app/headless.h"
 #include "app/monitor_services.h"
 #include "app/stderr_lines.h"
@@ -95,6 +97,10 @@ int main(int argc, char** argv) {
         std::fputs(usage_text().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    // The CSV file is named from where the command was given, not from --dir.
+    const QString import_file = options.import_targets.isEmpty()
+                                    ? QString()
+                                    : QFileInfo(options.import_targets).absoluteFilePath();
     QString new_folder; // where sample files were put just now
     if (!options.dir.isEmpty() || options.user_folder) {
         const QString folder = options.user_folder ? user_work_folder() : options.dir;
@@ -110,6 +116,12 @@ int main(int argc, char** argv) {
         CurlMailTransport transport;
         return run_test_mail(transport);
     }
+    if (options.export_targets)
+        return run_export_targets();
+    if (!import_file.isEmpty())
+        return run_import_targets(import_file);
+    if (options.export_history)
+        return run_export_history(options.since, options.address);
     if (options.headless) {
         if (!new_folder.isEmpty())
             tell_on_stderr(first_start_text(new_folder).simplified());

@@ -1,7 +1,12 @@
 #include "ui/application.h"
 
+#include "core/app_title.h"
+#include "core/file_error.h"
+#include "core/message_box.h"
 #include "core/shared_state.h"
 #include "ui/graph_window.h"
+#include "core/startup.h"
+#include "targets/target_file.h"
 #include "ui/history_window.h"
 #include "ui/mail_settings_window.h"
 #include "ui/settings_window.h"
@@ -18,7 +23,8 @@ Application::Application(Services services)
     menu_ = std::make_unique<MonitorMenu>(
         *main_, s_.state,
         MenuHandlers{[this] { status_window_.open(); }, [this] { history_window_.open(); },
-                     [this] { check_now(); }, [this] { open_graph(); }});
+                     [this] { check_now(); }, [this] { open_graph(); },
+                     [this] { reload_targets(); }});
     status_window_.make = [this] {
         auto* window = new StatusWindow(s_.state, s_.history, s_.executor);
         window->on_open_record = [this](int index) { open_editor_at(index); };
@@ -121,4 +127,29 @@ void Application::open_mail_settings() {
     if (s_.state.monitor.delivery_stopped())
         return;
     mail_settings_.open();
+}
+
+void Application::reload_targets() {
+    if (target_editor_.current()) {
+        s_.boxes.ok(QStringLiteral("監視設定を開いている間は読み直せません。"
+                                   "監視設定を閉じてから、もう一度選んでください。"),
+                    app_title(), BoxIcon::Warning);
+        return;
+    }
+    // Read into a copy, so that a file that fails leaves the list in use.
+    auto targets = std::make_unique<TargetList>(s_.state.targets);
+    const FileRead read = load_target_list(*targets, s_.files.targets);
+    if (!read.ok()) {
+        s_.boxes.ok(read.failure().text +
+                        QStringLiteral("\n\n監視対象は読み込み前のまま使われます。"),
+                    app_title(), BoxIcon::Critical);
+        return;
+    }
+    s_.state.targets = *targets;
+    s_.state.monitor.set_announced_targets(targets->count);
+    QString text =
+        QStringLiteral("%1 を読み直しました（%2拠点）。").arg(s_.files.targets).arg(targets->count);
+    if (const QString warnings = hand_edit_warning_box_text(read.warnings()); !warnings.isEmpty())
+        text += QStringLiteral("\n\n") + warnings;
+    s_.boxes.ok(text, app_title(), BoxIcon::Information);
 }

@@ -75,6 +75,11 @@ class Application {
     // interval away.
     void check_now();
 
+    // 監視対象を読み直す: kanshi.ini as it is now (written by an import, say)
+    // in force at once. Refused while the target editor is open: its list is
+    // the one in force, edits and all, until it closes.
+    void reload_targets();
+
     // The target editor showing record index (from 0), when it may open.
     void open_editor_at(int index);
 

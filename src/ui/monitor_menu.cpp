@@ -58,6 +58,9 @@ MonitorMenu::MonitorMenu(MainWindow& window, SharedState& state, MenuHandlers ha
     menu_->addAction(mail_settings_action);
     menu_->addSeparator();
     menu_->addAction(check_now_action);
+    reload_targets_action = add_action(this, &window, QStringLiteral("監視対象を読み直す(&L)"),
+                                       Qt::Key{}, std::move(handlers.reload_targets));
+    menu_->addAction(reload_targets_action);
 
     window.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&window, &QWidget::customContextMenuRequested, this,

@@ -18,6 +18,7 @@ struct MenuHandlers {
     std::function<void()> history;
     std::function<void()> check_now;
     std::function<void()> graph;
+    std::function<void()> reload_targets;
 };
 
 class MonitorMenu : public QObject {
@@ -38,6 +39,7 @@ class MonitorMenu : public QObject {
     QAction* graph_action;
     QAction* mail_settings_action;
     QAction* check_now_action;
+    QAction* reload_targets_action; // kanshi.ini read again, after an import
 
     // "3拠点監視中", then the last check's time and how many did not answer.
     QString tray_tip() const;

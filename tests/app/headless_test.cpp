@@ -19,6 +19,7 @@
 
 #include "core/cp932.h"
 #include "core/mail_security.h"
+#include "core/monitor_events.h"
 #include "core/notice_texts.h"
 #include "history/history_store.h"
 #include "settings/smtp_file.h"
@@ -157,6 +158,22 @@ class SyslogSink {
     QStringList wrapper_;
     QStringList got_;
 };
+
+struct Ran {
+    int code = -1;
+    QByteArray out;
+    QString err;
+};
+
+Ran run_once(const QStringList& arguments, const TempWorkDir& dir) {
+    Headless run(dir, arguments);
+    Ran r;
+    if (run.process.waitForFinished(10000))
+        r.code = run.process.exitCode();
+    r.out = run.process.readAllStandardOutput();
+    r.err = run.error_output();
+    return r;
+}
 
 } // namespace
 
@@ -454,4 +471,113 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
     const QString said = run.error_output();
     EXPECT_EQ(said.count(QStringLiteral("履歴（pelmora.db）")), 1) << said.toStdString();
     EXPECT_EQ(QString::fromUtf8(other.read("pelmora.log")).count("\thistory\tresult=failed "), 1);
+}
+
+TEST(CsvCommands, TargetsGoOutAndComeBackByteIdenticalAndBadLinesChangeNothing) {
+    TempWorkDir dir;
+    const QString stored =
+        QStringLiteral("127.0.0.1\r\n本社ルータ／03-0000-0000／山田\r\n 0 \r\n"
+                       "127.0.0.2\r\n\"倉庫,2F～3F／06-1111-2222／佐藤\"\r\n 1 \r\n"
+                       "127.1.0.3\r\nラック\"B\"／内線 12／鈴木\r\n 2 \r\n");
+    const QByteArray kanshi = *cp932_encode(stored);
+    dir.write("kanshi.ini", kanshi);
+    // all beside a monitor in the same folder, which takes the list on SIGHUP
+    dir.write("conf.ini", conf_bytes());
+    Headless monitor(dir, {"--headless"});
+    QString said;
+    const auto monitor_said = [&](const QString& text) {
+        return wait_for([&] {
+            monitor.process.waitForReadyRead(50);
+            return (said += monitor.error_output()).contains(text);
+        });
+    };
+    ASSERT_TRUE(monitor_said(QStringLiteral("監視を開始しました"))) << said.toStdString();
+    const Ran exported = run_once({"--export-targets"}, dir);
+    ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
+    EXPECT_EQ(exported.out,
+              QStringLiteral("\uFEFFIPアドレス,機器名称,連絡先番号,管理担当者,無効\r\n"
+                             "127.0.0.1,本社ルータ,03-0000-0000,山田,0\r\n"
+                             "127.0.0.2,\"倉庫,2F～3F\",06-1111-2222,佐藤,1\r\n"
+                             "127.1.0.3,\"ラック\"\"B\"\"\",内線 12,鈴木,2\r\n")
+                  .toUtf8());
+    dir.write("targets.csv", exported.out);
+    dir.write("kanshi.ini", "127.0.0.1\r\nX\r\n 0 \r\n");
+    Ran imported = run_once({"--import-targets", "targets.csv"}, dir);
+    EXPECT_EQ(imported.code, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.contains("3 件")) << imported.out.toStdString();
+    EXPECT_EQ(dir.read("kanshi.ini"), kanshi);
+    monitor.signal(SIGHUP);
+    EXPECT_TRUE(monitor_said(QStringLiteral("読み直しました（3拠点"))) << said.toStdString();
+
+    // Shift_JIS as a spreadsheet saves it, and UTF-8 typed on Linux (〜 −), no header
+    for (const QByteArray& csv :
+         {*cp932_encode(QStringLiteral("127.1.1.1,機器～1,03－1,担当,0\r\n")),
+          QStringLiteral("127.1.1.1,機器\u301C1,03\u22121,担当,0\n").toUtf8()}) {
+        dir.write("in.csv", csv);
+        imported = run_once({"--import-targets=in.csv"}, dir);
+        EXPECT_EQ(imported.code, 0) << imported.err.toStdString();
+        EXPECT_EQ(dir.read("kanshi.ini"),
+                  *cp932_encode(QStringLiteral("127.1.1.1\r\n機器～1／03－1／担当\r\n 0 \r\n")));
+    }
+
+    // Each bad line is named, and kanshi.ini keeps its bytes.
+    dir.write("kanshi.ini", kanshi);
+    QByteArray many = "IPアドレス,機器名称,連絡先番号,管理担当者,無効\r\n";
+    for (int i = 0; i < 1002; ++i)
+        many += "10.0.0.1,A,B,C,0\r\n";
+    const std::pair<QByteArray, QStringList> bad[] = {
+        {QStringLiteral("10.0.0.1,A,B,C,0\n10.0.0.256,A,B,C,0\n10.0.0.3,A／x,B,C,0\n"
+                        "10.0.0.4,A,\"B\nB\",C,0\n10.0.0.5,A,\U0001F600,C,0\n"
+                        "10.0.0.6,A,B,C,yes\n10.0.0.7,\"A,\"\"a\"\"\",B,C,0\n10.0.0.8,A\n")
+             .toUtf8(),
+         {"2 行目", "3 行目", "4 行目", "6 行目", "7 行目", "8 行目", "9 行目"}},
+        {many, {"1003 行目"}},
+    };
+    for (const auto& [csv, lines] : bad) {
+        dir.write("bad.csv", csv);
+        const Ran refused = run_once({"--import-targets", dir.path("bad.csv")}, dir);
+        EXPECT_EQ(refused.code, 1);
+        for (const QString& line : lines)
+            EXPECT_TRUE(refused.err.contains("bad.csv の " + line)) << line.toStdString();
+        EXPECT_FALSE(refused.err.contains("1 行目:")) << refused.err.toStdString();
+        EXPECT_EQ(dir.read("kanshi.ini"), kanshi);
+    }
+}
+
+TEST(CsvCommands, HistoryGoesOutOneRowASampleAndNeedsAStoreItNeverMakes) {
+    TempWorkDir dir;
+    Ran ran = run_once({"--export-history", "--since", "2026-12-01"}, dir);
+    EXPECT_EQ(ran.code, 1);
+    EXPECT_TRUE(ran.err.contains("pelmora.db")) << ran.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.path("pelmora.db")));
+    EXPECT_EQ(run_once({"--export-history", "--since", "yesterday"}, dir).code, 2);
+    EXPECT_EQ(run_once({"--export-targets", "--address", "10.0.0.1"}, dir).code, 2);
+
+    const QDateTime first = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 600);
+    const QDateTime second = first.addSecs(300);
+    {
+        HistoryOptions options;
+        options.path = dir.path("pelmora.db");
+        HistoryStore store(options);
+        for (const QDateTime& at : {first, second})
+            ASSERT_EQ(store.keep(CheckRecord{at,
+                                             200,
+                                             2,
+                                             1,
+                                             {{"10.0.0.1", "本社, 1F", true, 1500},
+                                              {"10.0.0.2", "支店", false, std::nullopt}},
+                                             {}}),
+                      "");
+    }
+    const QString rows[] = {iso_local_time(first) + ",10.0.0.1,\"本社, 1F\",1,1.500\r\n",
+                            iso_local_time(first) + ",10.0.0.2,支店,0,\r\n",
+                            iso_local_time(second) + ",10.0.0.1,\"本社, 1F\",1,1.500\r\n",
+                            iso_local_time(second) + ",10.0.0.2,支店,0,\r\n"};
+    const QString header = "time,address,name,answered,rtt_ms\r\n";
+    ran = run_once({"--export-history"}, dir);
+    EXPECT_EQ(ran.code, 0) << ran.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(ran.out), header + rows[0] + rows[1] + rows[2] + rows[3]);
+    ran = run_once(
+        {"--export-history", "--since=" + iso_local_time(second), "--address", "10.0.0.2"}, dir);
+    EXPECT_EQ(QString::fromUtf8(ran.out), header + rows[3]);
 }

@@ -42,7 +42,7 @@ TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
         if (!a->isSeparator())
             items << a->text() + QLatin1Char(' ') + a->shortcut().toString();
     EXPECT_EQ(items, (QStringList{"監視状況(&M)… F2", "履歴(&H)… F3", "グラフ(&G)… ",
-                                  "メール送信設定(&P)… F4", "今すぐ監視(&C) F5"}));
+                                  "メール送信設定(&P)… F4", "今すぐ監視(&C) F5", "監視対象を読み直す(&L) "}));
     EXPECT_EQ(fx.main().contextMenuPolicy(), Qt::CustomContextMenu);
     EXPECT_TRUE(menu.mail_settings_action->isEnabled()); // the application plugs its window in
     int opened = 0;
@@ -57,6 +57,20 @@ TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
     press(fx.main(), Qt::Key_F3);
     ASSERT_TRUE(fx.app->history_window().current());
     EXPECT_EQ(fx.app->history_window().current()->windowTitle(), "履歴");
+
+    // A list written by an import is taken from the menu, not while the editor is open.
+    fx.dir.write("kanshi.ini", "10.0.0.9\r\nZ／9／z\r\n 1 \r\n");
+    fx.app->Command4_Click();
+    fx.boxes.clear();
+    menu.reload_targets_action->trigger();
+    EXPECT_EQ(fx.state.targets.count, 3);
+    ASSERT_EQ(fx.boxes.shown.size(), 1u);
+    EXPECT_TRUE(fx.boxes.last().text.contains("監視設定を閉じて"));
+    delete fx.app->target_editor().current();
+    menu.reload_targets_action->trigger();
+    ASSERT_EQ(fx.state.targets.count, 1);
+    EXPECT_EQ(fx.state.targets.records[0].description, "Z／9／z");
+    EXPECT_EQ(menu.tray_tip(), QStringLiteral("1拠点監視中"));
 }
 
 TEST(Views, CheckNowGivesTheTimedNoticeAndRestartsTheMinuteCount) {
