@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "web/web_server.h"
+
 struct CommandLine {
     bool help = false;
     bool headless = false;
@@ -13,7 +15,8 @@ struct CommandLine {
     bool test_mail = false;   // --test-mail: send one test mail and end
     // Milliseconds in a monitoring "minute"; for tests that cannot wait.
     std::optional<int> minute_ms;
-    QString error; // not empty: the options could not be understood
+    // --listen ADDR:PORT: the read-only web endpoint; none: nothing listens.
+    std::optional<ListenOptions> listen;
 };
 
 CommandLine parse_command_line(const QStringList& arguments);

@@ -15,10 +15,13 @@
 #include "platform/event_log_file.h"
 #include "platform/single_instance.h"
 #include "ui/application.h"
+#include "web/web_server.h"
 
+class HistoryStore;
 class MailTransport;
 class NoticeDelivery;
 class NoticeSender;
+class SnapshotPublisher;
 
 // What a mode plugs in; everything left out is the running program's own.
 struct MonitorParts {
@@ -41,6 +44,8 @@ struct MonitorParts {
     bool checks_on_workers = true;
     // A minute shortened for tests; the mail's time-outs shrink with it.
     std::optional<int> minute_ms = {};
+    // The read-only web endpoint; none: nothing listens.
+    std::optional<ListenOptions> listen = {};
 };
 
 class MonitorServices {
@@ -62,7 +67,11 @@ class MonitorServices {
     Services for_windows();
 
     // Start-up; false when the program must end (the operator was told why).
+    // The web endpoint starts last, once the state it shows is loaded.
     bool start();
+
+    // Where the web endpoint listens; 0 while it does not.
+    std::uint16_t web_port() const;
 
     // Reads the three files again and puts them in force at once. When one
     // cannot be read, the values in use stay and that file's error is told.
@@ -77,4 +86,7 @@ class MonitorServices {
     std::unique_ptr<NoticeDelivery> delivery_;
     NoticeSender* notices_ = nullptr;
     StartupSteps steps_;
+    std::unique_ptr<HistoryStore> web_history_;
+    std::unique_ptr<SnapshotPublisher> snapshots_;
+    std::unique_ptr<WebServer> web_;
 };
