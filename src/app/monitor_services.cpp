@@ -50,6 +50,9 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
     }
 
     const WorkingFiles files = parts_.files;
+    // pelmora.db lives beside conf.ini
+    history_ = std::make_unique<HistoryStore>(HistoryOptions{
+        .path = QFileInfo(files.conf).absoluteDir().filePath(QStringLiteral("pelmora.db"))});
     steps_.first_copy = parts_.first_copy;
     if (!steps_.first_copy)
         steps_.first_copy = [this] { return lock_.acquire(); };
@@ -78,7 +81,8 @@ Services MonitorServices::for_windows() {
                     .start_up = [this] { return start(); },
                     .files = parts_.files,
                     .executor = executor(),
-                    .transport = parts_.transport};
+                    .transport = parts_.transport,
+                    .history = history_.get()};
 }
 
 bool MonitorServices::start() {
@@ -87,10 +91,7 @@ bool MonitorServices::start() {
     if (!parts_.listen)
         return true;
     snapshots_ = std::make_unique<SnapshotPublisher>(state, parts_.minute_ms.value_or(60000));
-    // the pages read the history through a connection of their own
-    web_history_ = std::make_unique<HistoryStore>(HistoryOptions{
-        .path = QFileInfo(parts_.files.conf).dir().filePath(QStringLiteral("pelmora.db"))});
-    HistoryStore* store = web_history_.get();
+    HistoryStore* store = history_.get();
     web_ = std::make_unique<WebServer>(
         *snapshots_,
         WebHistory{.figures = [store](qint64 now_s) { return store->figures(now_s); },

@@ -12,12 +12,12 @@
 #include "core/echo_engine.h"
 #include "core/shared_state.h"
 #include "core/startup.h"
+#include "history/history_store.h"
 #include "platform/event_log_file.h"
 #include "platform/single_instance.h"
 #include "ui/application.h"
 #include "web/web_server.h"
 
-class HistoryStore;
 class MailTransport;
 class NoticeDelivery;
 class NoticeSender;
@@ -80,13 +80,13 @@ class MonitorServices {
   private:
     MonitorParts parts_;
     ThreadedExecutor executor_;
+    std::unique_ptr<HistoryStore> history_;
     SingleInstanceLock lock_;
     std::unique_ptr<EventLogFile> log_;
     std::unique_ptr<MailTransport> own_transport_;
     std::unique_ptr<NoticeDelivery> delivery_;
     NoticeSender* notices_ = nullptr;
     StartupSteps steps_;
-    std::unique_ptr<HistoryStore> web_history_;
     std::unique_ptr<SnapshotPublisher> snapshots_;
     std::unique_ptr<WebServer> web_;
 };

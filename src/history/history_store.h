@@ -8,7 +8,8 @@
 //
 // A database that cannot be opened or written never stops monitoring: keep()
 // says why and the next call tries again. A corrupt file is moved aside as
-// pelmora.db.corrupt-TIME with its -wal and -shm, never deleted.
+// pelmora.db.corrupt-TIME with its -wal and -shm, never deleted, and a new
+// one started; the keep() that did so says where it went.
 #include <QString>
 #include <functional>
 #include <memory>
@@ -25,7 +26,15 @@ struct HistoryOptions {
     // The clock for rollups and retention, seconds since the epoch; none: the
     // system's. Tests and the benchmark step it.
     std::function<qint64()> now_s;
+    // Called inside a check's transaction after its inserts, before the
+    // commit: a test pauses or ends the process there.
+    std::function<void()> inside_write;
 };
+
+// For inside_write in tests of a whole process: creates the file at path,
+// then waits for as long as it exists (a test removes it, or kills the
+// process in the middle of a write).
+std::function<void()> history_pause_at(const QString& path);
 
 // A device's figures for 監視状況 and the web page; none without samples.
 struct DeviceFigures {

@@ -1,7 +1,9 @@
 #pragma once
 // The status window's table as text: one row per record in list order, the
 // description in its three parts as the editor splits it.
+#include <QHash>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "core/target_list.h"
@@ -16,11 +18,27 @@ enum StatusColumn {
     kStateColumn,
     kRttColumn,
     kSinceColumn,
+    kAvailability24hColumn,
+    kAvailability30dColumn,
+    kMeanRtt24hColumn,
     kStatusColumns
 };
 
+// What the history says of one address; none where it has no samples.
+struct StatusFigures {
+    std::optional<double> availability_24h; // 0..1
+    std::optional<double> availability_30d;
+    std::optional<double> mean_rtt_ms_24h;
+};
+using FiguresByAddress = QHash<QString, StatusFigures>;
+
 QStringList status_header();
-std::vector<QStringList> status_rows(const TargetList& targets, const TargetStatusTable& status);
+// Records of one address share its figures.
+std::vector<QStringList> status_rows(const TargetList& targets, const TargetStatusTable& status,
+                                     const FiguresByAddress& figures = {});
+
+// An availability as shown: percent with one decimal; empty when unknown.
+QString availability_text(const std::optional<double>& share);
 
 // A round trip as shown: milliseconds with one decimal; empty when unknown.
 QString rtt_text(const std::optional<double>& rtt_ms);

@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "core/shared_state.h"
+#include "ui/graph_window.h"
 #include "ui/history_window.h"
 #include "ui/mail_settings_window.h"
 #include "ui/settings_window.h"
@@ -14,17 +15,21 @@ Application::Application(Services services)
     main_->on_release = [this] { Command2_Click(); };
     main_->on_open_settings = [this] { Command3_Click(); };
     main_->on_open_editor = [this] { Command4_Click(); };
-    menu_ = std::make_unique<MonitorMenu>(*main_, s_.state,
-                                          MenuHandlers{[this] { status_window_.open(); },
-                                                       [this] { history_window_.open(); },
-                                                       [this] { check_now(); }});
+    menu_ = std::make_unique<MonitorMenu>(
+        *main_, s_.state,
+        MenuHandlers{[this] { status_window_.open(); }, [this] { history_window_.open(); },
+                     [this] { check_now(); }, [this] { open_graph(); }});
     status_window_.make = [this] {
-        auto* window = new StatusWindow(s_.state);
+        auto* window = new StatusWindow(s_.state, s_.history, s_.executor);
         window->on_open_record = [this](int index) { open_editor_at(index); };
+        window->on_open_graph = [this](int index) { open_graph(index); };
         window->ms_to_next_minute = [this] {
             return main_->minute_timer->isActive() ? main_->minute_timer->remainingTime() : -1;
         };
         return window;
+    };
+    graph_window_.make = [this] {
+        return new GraphWindow(s_.history, s_.executor, s_.state.targets);
     };
     history_window_.make = [this] { return new HistoryWindow(s_.state.events, s_.files.log); };
     settings_window_.make = [this] {
@@ -50,6 +55,7 @@ Application::~Application() {
     delete target_editor_.current();
     delete status_window_.current();
     delete history_window_.current();
+    delete graph_window_.current();
     delete mail_settings_.current();
 }
 
@@ -100,6 +106,15 @@ void Application::open_editor_at(int index) {
     if (!editor || was_open)
         return; // an open editor may hold edits of the record it shows
     editor->show_record(index);
+}
+
+void Application::open_graph(int index) {
+    if (index < 0)
+        if (auto* status = qobject_cast<StatusWindow*>(status_window_.current()))
+            index = status->current_record();
+    graph_window_.open();
+    if (auto* graph = qobject_cast<GraphWindow*>(graph_window_.current()))
+        graph->show_record(std::max(index, 0));
 }
 
 void Application::open_mail_settings() {

@@ -20,6 +20,7 @@ class EchoEngine;
 class NoticeSender;
 class CheckExecutor;
 class MailTransport;
+class HistoryStore;
 
 // The files, in the working directory unless a test says otherwise.
 struct WorkingFiles {
@@ -39,6 +40,7 @@ struct Services {
     WorkingFiles files;
     CheckExecutor* executor = nullptr;  // where sweeps and mail block; none: in the call
     MailTransport* transport = nullptr; // for test mails; none: no テスト送信
+    HistoryStore* history = nullptr;    // the checks kept; none: no figures and empty graphs
 };
 
 class Application {
@@ -60,6 +62,11 @@ class Application {
     MonitorMenu& menu() { return *menu_; }
     SingleWindow& status_window() { return status_window_; }
     SingleWindow& history_window() { return history_window_; }
+    SingleWindow& graph_window() { return graph_window_; }
+
+    // The graph of record index (from 0); -1: the device current in 監視状況,
+    // else the first.
+    void open_graph(int index = -1);
 
     // 今すぐ監視: a check now, as a timed one; nothing while one runs. The
     // minute starts anew with it, so the next timed check is a whole
@@ -84,5 +91,6 @@ class Application {
     MonitoringCycle cycle_;
     SingleWindow status_window_;
     SingleWindow history_window_;
+    SingleWindow graph_window_;
     std::unique_ptr<MonitorMenu> menu_;
 };

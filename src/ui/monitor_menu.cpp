@@ -23,7 +23,8 @@ QIcon dot_icon(const QColor& color) {
 QAction* add_action(QObject* owner, QWidget* window, const QString& text, Qt::Key key,
                     std::function<void()> run) {
     auto* action = new QAction(text, owner);
-    action->setShortcut(QKeySequence(key));
+    if (key != Qt::Key{})
+        action->setShortcut(QKeySequence(key));
     action->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(action, &QAction::triggered, owner, [run = std::move(run)] {
         if (run)
@@ -41,6 +42,8 @@ MonitorMenu::MonitorMenu(MainWindow& window, SharedState& state, MenuHandlers ha
                                std::move(handlers.status));
     history_action = add_action(this, &window, QStringLiteral("履歴(&H)…"), Qt::Key_F3,
                                 std::move(handlers.history));
+    graph_action = add_action(this, &window, QStringLiteral("グラフ(&G)…"), Qt::Key{},
+                              std::move(handlers.graph));
     mail_settings_action =
         add_action(this, &window, QStringLiteral("メール送信設定(&P)…"), Qt::Key_F4, [this] {
             if (mail_settings_)
@@ -51,6 +54,7 @@ MonitorMenu::MonitorMenu(MainWindow& window, SharedState& state, MenuHandlers ha
                                   std::move(handlers.check_now));
     menu_->addAction(status_action);
     menu_->addAction(history_action);
+    menu_->addAction(graph_action);
     menu_->addAction(mail_settings_action);
     menu_->addSeparator();
     menu_->addAction(check_now_action);

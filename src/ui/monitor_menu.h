@@ -17,6 +17,7 @@ struct MenuHandlers {
     std::function<void()> status;
     std::function<void()> history;
     std::function<void()> check_now;
+    std::function<void()> graph;
 };
 
 class MonitorMenu : public QObject {
@@ -34,6 +35,7 @@ class MonitorMenu : public QObject {
 
     QAction* status_action;
     QAction* history_action;
+    QAction* graph_action;
     QAction* mail_settings_action;
     QAction* check_now_action;
 

@@ -4,11 +4,14 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/check_executor.h"
 #include "core/shared_state.h"
-#include "targets/status_rows.h"
+#include "history/history_store.h"
 
 namespace {
 
@@ -21,9 +24,37 @@ QStandardItem* cell(const QString& text, const QVariant& sort_by) {
     return item;
 }
 
+// Numbers sort as numbers; an empty cell (no sort value) comes last in
+// either direction.
+class EmptyLastProxy : public QSortFilterProxyModel {
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+  protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+        const QVariant a = left.data(sortRole());
+        const QVariant b = right.data(sortRole());
+        if (!a.isValid() || !b.isValid()) {
+            if (a.isValid() == b.isValid())
+                return false;
+            return a.isValid() == (sortOrder() == Qt::AscendingOrder);
+        }
+        return QSortFilterProxyModel::lessThan(left, right);
+    }
+};
+
+QVariant number_or_none(const QString& text) {
+    if (text.isEmpty())
+        return {};
+    QString digits = text;
+    digits.remove(QLatin1Char('%'));
+    return digits.toDouble();
+}
+
 } // namespace
 
-StatusWindow::StatusWindow(SharedState& state) : state_(state) {
+StatusWindow::StatusWindow(SharedState& state, HistoryStore* history, CheckExecutor* executor)
+    : state_(state), history_(history), executor_(executor) {
     setObjectName(QStringLiteral("status"));
     setWindowTitle(QStringLiteral("監視状況"));
     resize(760, 420);
@@ -50,7 +81,7 @@ StatusWindow::StatusWindow(SharedState& state) : state_(state) {
 
     model = new QStandardItemModel(0, kStatusColumns, this);
     model->setHorizontalHeaderLabels(status_header());
-    shown = new QSortFilterProxyModel(this);
+    shown = new EmptyLastProxy(this);
     shown->setSourceModel(model);
     shown->setSortRole(kSortRole);
     shown->setFilterKeyColumn(-1);
@@ -73,12 +104,29 @@ StatusWindow::StatusWindow(SharedState& state) : state_(state) {
         if (on_open_record)
             on_open_record(number - 1);
     });
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = table->indexAt(at);
+        if (!index.isValid())
+            return;
+        const int record =
+            shown->data(shown->index(index.row(), kNumberColumn), kSortRole).toInt() - 1;
+        QMenu menu(this);
+        connect(menu.addAction(QStringLiteral("グラフ…")), &QAction::triggered, this,
+                [this, record] {
+                    if (on_open_graph)
+                        on_open_graph(record);
+                });
+        menu.exec(table->viewport()->mapToGlobal(at));
+    });
 
     events_listener_ = state_.events.listen([this](const MonitorEvent& event) {
         if (event.kind == EventKind::CheckBegun)
             show_times();
         else if (event.kind == EventKind::Check || event.kind == EventKind::TargetsSaved)
             fill();
+        if (event.kind == EventKind::Check)
+            read_figures();
     });
     monitor_listener_ = state_.monitor.listen([this](MonitorField field) {
         // the editor closing announces the count: the list may have changed
@@ -89,6 +137,36 @@ StatusWindow::StatusWindow(SharedState& state) : state_(state) {
     });
     fill();
     table->resizeColumnsToContents();
+    read_figures();
+}
+
+void StatusWindow::read_figures() {
+    if (!history_)
+        return;
+    QPointer<StatusWindow> self(this);
+    auto done = [self](std::vector<DeviceFigures> figures) {
+        if (!self)
+            return;
+        self->figures_.clear();
+        for (const DeviceFigures& f : figures)
+            self->figures_.insert(f.address, StatusFigures{f.availability_24h, f.availability_30d,
+                                                           f.mean_rtt_ms_24h});
+        self->fill();
+    };
+    auto work = [history = history_] {
+        return history->figures(QDateTime::currentSecsSinceEpoch());
+    };
+    if (executor_)
+        executor_->run(std::move(work), std::move(done));
+    else
+        done(work());
+}
+
+int StatusWindow::current_record() const {
+    const QModelIndex at = table->currentIndex();
+    if (!at.isValid())
+        return -1;
+    return shown->data(shown->index(at.row(), kNumberColumn), kSortRole).toInt() - 1;
 }
 
 StatusWindow::~StatusWindow() {
@@ -98,7 +176,7 @@ StatusWindow::~StatusWindow() {
 
 void StatusWindow::fill() {
     model->removeRows(0, model->rowCount());
-    const std::vector<QStringList> rows = status_rows(state_.targets, state_.status);
+    const std::vector<QStringList> rows = status_rows(state_.targets, state_.status, figures_);
     for (const QStringList& row : rows) {
         const int rank = down_first_rank(row[kStateColumn]);
         QList<QStandardItem*> items;
@@ -108,8 +186,8 @@ void StatusWindow::fill() {
                 sort_by = row[c].toInt();
             else if (c == kStateColumn) // in list order within a state
                 sort_by = rank * 100000 + row[kNumberColumn].toInt();
-            else if (c == kRttColumn)
-                sort_by = row[c].isEmpty() ? 1e12 : row[c].toDouble(); // unknown last
+            else if (c == kRttColumn || c >= kAvailability24hColumn)
+                sort_by = number_or_none(row[c]); // unknown last
             QStandardItem* item = cell(row[c], sort_by);
             if (row[kStateColumn] == target_state_text(TargetState::Silent)) {
                 item->setBackground(QColor(255, 205, 205));
@@ -173,6 +251,14 @@ QString StatusWindow::copied_text() const {
 // The table would copy only its current cell, the filter box only its
 // selection (nothing at all when none).
 bool StatusWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current_record() >= 0) {
+            if (on_open_graph)
+                on_open_graph(current_record());
+            return true;
+        }
+    }
     const bool rows_wanted = watched == table || (watched == filter && !filter->hasSelectedText());
     if (rows_wanted && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {

@@ -12,16 +12,27 @@
 #include <QWidget>
 #include <functional>
 
+#include "targets/status_rows.h"
+
 struct SharedState;
+class HistoryStore;
+class CheckExecutor;
 
 class StatusWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit StatusWindow(SharedState& state);
+    // history: where the availability figures come from (none: no figures),
+    // read on executor (none: in the call).
+    explicit StatusWindow(SharedState& state, HistoryStore* history = nullptr,
+                          CheckExecutor* executor = nullptr);
     ~StatusWindow() override;
 
     // A double-click on a row: the record's index in the list.
     std::function<void(int index)> on_open_record;
+    // グラフ… in a row's menu, or Enter on a row: the record's index.
+    std::function<void(int index)> on_open_graph;
+    // The record index of the current row; -1 when there is none.
+    int current_record() const;
 
     // Milliseconds to the next minute of the monitor's count; with it the
     // next check is shown to the second. Negative or unset: to the minute.
@@ -45,8 +56,12 @@ class StatusWindow : public QWidget {
   private:
     void fill();
     void show_times();
+    void read_figures();
 
     SharedState& state_;
+    HistoryStore* history_;
+    CheckExecutor* executor_;
+    FiguresByAddress figures_;
     int events_listener_ = 0;
     int monitor_listener_ = 0;
 };

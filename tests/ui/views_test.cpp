@@ -7,8 +7,10 @@
 #include <QTest>
 
 #include "app_fixture.h"
+#include "history/history_store.h"
 #include "platform/event_log_file.h"
 #include "targets/status_rows.h"
+#include "ui/graph_window.h"
 #include "ui/history_window.h"
 #include "ui/status_window.h"
 #include "ui/target_editor_window.h"
@@ -39,8 +41,8 @@ TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
     for (QAction* a : menu.menu()->actions())
         if (!a->isSeparator())
             items << a->text() + QLatin1Char(' ') + a->shortcut().toString();
-    EXPECT_EQ(items, (QStringList{"監視状況(&M)… F2", "履歴(&H)… F3", "メール送信設定(&P)… F4",
-                                  "今すぐ監視(&C) F5"}));
+    EXPECT_EQ(items, (QStringList{"監視状況(&M)… F2", "履歴(&H)… F3", "グラフ(&G)… ",
+                                  "メール送信設定(&P)… F4", "今すぐ監視(&C) F5"}));
     EXPECT_EQ(fx.main().contextMenuPolicy(), Qt::CustomContextMenu);
     EXPECT_TRUE(menu.mail_settings_action->isEnabled()); // the application plugs its window in
     int opened = 0;
@@ -92,10 +94,11 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     StatusWindow* w = fx.status();
     ASSERT_TRUE(w);
     EXPECT_EQ(w->copied_text(),
-              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\n"
-              "1\t10.0.0.1\tA\t1\ta\t未確認\t\t\n"
-              "2\t10.0.0.2\tB\t2\tb\t未確認\t\t\n"
-              "3\t10.0.0.3\tC\t3\tc\t未確認\t\t\n");
+              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\t"
+              "稼働率(24時間)\t稼働率(30日)\t平均応答(24時間)\n"
+              "1\t10.0.0.1\tA\t1\ta\t未確認\t\t\t\t\t\n"
+              "2\t10.0.0.2\tB\t2\tb\t未確認\t\t\t\t\t\n"
+              "3\t10.0.0.3\tC\t3\tc\t未確認\t\t\t\t\t\n");
 
     // right after opening the focus is in the filter box, which has nothing selected
     QTest::keyClick(w->filter, Qt::Key_C, Qt::ControlModifier);
@@ -115,15 +118,16 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     EXPECT_TRUE(fx.app->menu().tray_tip().endsWith("応答なし 1"));
     w->table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
     EXPECT_EQ(w->copied_text(),
-              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\n"
+              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\t"
+              "稼働率(24時間)\t稼働率(30日)\t平均応答(24時間)\n"
               "1\t10.0.0.1\tA\t1\ta\t応答あり\t0.3\t" +
                   at +
-                  "\n"
+                  "\t\t\t\n"
                   "2\t10.0.0.2\tB\t2\tb\t応答なし\t\t" +
                   at +
-                  "\n"
+                  "\t\t\t\n"
                   "3\t10.0.0.3\tC\t3\tc\t監視対象外\t\t" +
-                  at + "\n");
+                  at + "\t\t\t\n");
     EXPECT_FALSE(w->checking->isVisibleTo(w));
 
     // a later check keeps "since" for an unchanged state and moves it on a change
@@ -146,7 +150,7 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     w->table->selectRow(0);
     const QString selected =
         status_header().join('\t') + "\n" + "1\t10.0.0.1\tA\t1\ta\t応答なし\t\t" +
-        fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + "\n";
+        fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + "\t\t\t\n";
     for (QWidget* focus : {static_cast<QWidget*>(w->table), static_cast<QWidget*>(w->filter)}) {
         QApplication::clipboard()->clear();
         QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
@@ -182,6 +186,69 @@ TEST(Views, DoubleClickOpensTheEditorAtThatRecordUnlessStopped) {
     fx.state.monitor.set_delivery_stopped(true);
     fx.app->open_editor_at(1);
     EXPECT_FALSE(fx.app->target_editor().current());
+}
+
+TEST(Views, FiguresSortNumericallyAndEnterOpensTheGraphFromTheStore) {
+    ViewsFixture fx;
+    HistoryStore* store = fx.app->services().history;
+    ASSERT_TRUE(store);
+    // a day of checks every ten minutes: 10.0.0.1 answers every other one,
+    // 10.0.0.2 every one and slower; 10.0.0.3 was never kept
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int k = 143; k >= 1; --k) {
+        CheckRecord check{now.addSecs(-600 * k), 200, 2, k % 2, {}, {}};
+        check.samples.push_back(
+            {"10.0.0.1", "A", k % 2 == 0, k % 2 == 0 ? std::optional<qint64>(2000) : std::nullopt});
+        check.samples.push_back({"10.0.0.2", "B", true, 12500});
+        const QString why = store->keep(check);
+        if (!why.isEmpty())
+            GTEST_SKIP() << "the history store keeps nothing: " << why.toStdString();
+    }
+    fx.app->status_window().open();
+    StatusWindow* w = fx.status();
+    ASSERT_TRUE(w);
+    auto column = [w](int c) {
+        QStringList cells;
+        for (int r = 0; r < w->shown->rowCount(); ++r)
+            cells << w->shown->index(r, c).data().toString();
+        return cells;
+    };
+    w->table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
+    const QStringList day = column(kAvailability24hColumn);
+    EXPECT_NEAR(day[0].chopped(1).toDouble(), 49.7, 0.5) << day[0].toStdString();
+    EXPECT_EQ(day.mid(1), (QStringList{"100.0%", ""}));
+    EXPECT_EQ(column(kMeanRtt24hColumn), (QStringList{"2.0", "12.5", ""}));
+    struct Sorted {
+        int column;
+        Qt::SortOrder order;
+        QStringList numbers; // the device without figures last either way
+    };
+    const Sorted sorted[] = {{kAvailability24hColumn, Qt::AscendingOrder, {"1", "2", "3"}},
+                             {kAvailability24hColumn, Qt::DescendingOrder, {"2", "1", "3"}},
+                             {kAvailability30dColumn, Qt::DescendingOrder, {"2", "1", "3"}},
+                             {kMeanRtt24hColumn, Qt::DescendingOrder, {"2", "1", "3"}},
+                             {kMeanRtt24hColumn, Qt::AscendingOrder, {"1", "2", "3"}}};
+    for (const Sorted& row : sorted) {
+        w->table->sortByColumn(row.column, row.order);
+        EXPECT_EQ(column(kNumberColumn), row.numbers) << row.column << " " << row.order;
+    }
+
+    // Enter on the second device's row opens its graph, read from the store
+    w->table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
+    w->table->setCurrentIndex(w->shown->index(1, 0));
+    w->table->setFocus();
+    QTest::keyClick(w->table, Qt::Key_Return);
+    auto* graph = qobject_cast<GraphWindow*>(fx.app->graph_window().current());
+    ASSERT_TRUE(graph);
+    EXPECT_EQ(graph->device->currentData().toString(), "10.0.0.2");
+    EXPECT_FALSE(graph->view->model().points.empty());
+    EXPECT_NEAR(*graph->view->model().points.back().median_ms, 12.5, 0.01);
+    graph->show_range(GraphRange::Year);
+    EXPECT_FALSE(graph->view->model().points.empty());
+    graph->show_record(0); // 10.0.0.1: the unanswered checks are marked
+    const auto& points = graph->view->model().points;
+    EXPECT_TRUE(
+        std::any_of(points.begin(), points.end(), [](const GraphPoint& p) { return p.lost(); }));
 }
 
 TEST(Views, HistoryListsTheLogNewestFirstByKind) {

@@ -1,0 +1,167 @@
+// The graph of one device as numbers: buckets merged to the columns, lost
+// checks kept, down periods as x ranges, round scales and local-time ticks.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <cstdlib>
+#include <ctime>
+
+#include "history/graph_model.h"
+
+namespace {
+
+// Tick labels are local times: the tests run in Tokyo, without summer time.
+struct TokyoTime {
+    TokyoTime() {
+        ::setenv("TZ", "Asia/Tokyo", 1);
+        ::tzset();
+    }
+} tokyo;
+
+qint64 tokyo_s(const char* text) {
+    return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate).toSecsSinceEpoch();
+}
+
+RttBucket bucket(qint64 start, qint64 length, int checks, int answered, double lo, double med,
+                 double hi) {
+    RttBucket b{start, start + length, checks, answered, lo, med, hi};
+    if (answered == 0)
+        b.min_ms = b.median_ms = b.max_ms = std::nullopt;
+    return b;
+}
+
+QStringList labels(const std::vector<GraphTick>& ticks) {
+    QStringList out;
+    for (const GraphTick& t : ticks)
+        out << t.label;
+    return out;
+}
+
+} // namespace
+
+TEST(GraphModel, EmptyInputGivesAScaleAndTicksButNoPoints) {
+    const qint64 now = tokyo_s("2026-12-07T09:35:00+09:00");
+    const GraphModel m = build_graph(GraphRange::Hour, now, {});
+    EXPECT_TRUE(m.empty());
+    EXPECT_EQ(m.from_s, now - 3600);
+    EXPECT_EQ(m.to_s, now);
+    EXPECT_DOUBLE_EQ(m.y_max_ms, 1.0);
+    EXPECT_EQ(labels(m.y_ticks), (QStringList{"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}));
+    EXPECT_EQ(labels(m.x_ticks),
+              (QStringList{"08:40", "08:50", "09:00", "09:10", "09:20", "09:30"}));
+    EXPECT_FALSE(point_at(m, 0.5));
+}
+
+TEST(GraphModel, MergesBucketsToTheColumnsKeepingExtremesAndLosses) {
+    const qint64 now = tokyo_s("2026-12-07T10:00:00+09:00");
+    const qint64 from = now - 3600;
+    GraphInput in;
+    // one check a minute for the hour; minute 7 lost, minute 30 answers slowly
+    for (int i = 0; i < 60; ++i) {
+        const double rtt = i == 30 ? 40.0 : 1.0 + i % 3;
+        in.buckets.push_back(bucket(from + i * 60, 60, 1, i == 7 ? 0 : 1, rtt, rtt, rtt));
+    }
+    const GraphModel unmerged = build_graph(GraphRange::Hour, now, in, 600);
+    ASSERT_EQ(unmerged.points.size(), 60u);
+    EXPECT_TRUE(unmerged.points[7].lost());
+    EXPECT_FALSE(unmerged.points[7].median_ms);
+    EXPECT_NEAR(unmerged.points[0].x, 30.0 / 3600, 1e-9);
+
+    const GraphModel m = build_graph(GraphRange::Hour, now, in, 6); // ten minutes a column
+    ASSERT_EQ(m.points.size(), 6u);
+    struct Row {
+        int checks, answered;
+        double low, median, high;
+    };
+    const Row rows[] = {{10, 9, 1, 2, 3},   {10, 10, 1, 2, 3}, {10, 10, 1, 2, 3},
+                        {10, 10, 1, 2, 40}, {10, 10, 1, 2, 3}, {10, 10, 1, 2, 3}};
+    for (std::size_t i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(m.points[i].checks, rows[i].checks);
+        EXPECT_EQ(m.points[i].answered, rows[i].answered);
+        EXPECT_EQ(*m.points[i].low_ms, rows[i].low);
+        EXPECT_EQ(*m.points[i].median_ms, rows[i].median);
+        EXPECT_EQ(*m.points[i].high_ms, rows[i].high);
+        EXPECT_EQ(m.points[i].start_s, from + static_cast<qint64>(i) * 600);
+    }
+    EXPECT_TRUE(m.points[0].lost());
+    EXPECT_FALSE(m.points[1].lost());
+    // the slow answer sets the scale: 40 ms in steps of 10
+    EXPECT_DOUBLE_EQ(m.y_max_ms, 40.0);
+    EXPECT_EQ(labels(m.y_ticks), (QStringList{"0", "10", "20", "30", "40"}));
+
+    // the busier bucket's median weighs more; buckets outside the range are left out
+    GraphInput hours{{bucket(from - 7200, 3600, 60, 60, 1, 1, 1),
+                      bucket(from, 1800, 50, 50, 5, 9, 12),
+                      bucket(from + 1800, 1800, 10, 10, 1, 2, 3)},
+                     {}};
+    const GraphModel w = build_graph(GraphRange::Hour, now, hours, 1);
+    ASSERT_EQ(w.points.size(), 1u);
+    EXPECT_EQ(*w.points[0].median_ms, 9.0);
+    EXPECT_EQ(w.points[0].checks, 60);
+    EXPECT_EQ(*w.points[0].low_ms, 1.0);
+    EXPECT_EQ(*w.points[0].high_ms, 12.0);
+}
+
+TEST(GraphModel, DownSpansAreClippedMergedAndMappedToX) {
+    const qint64 now = tokyo_s("2026-12-08T00:00:00+09:00");
+    const qint64 day = 24 * 3600;
+    GraphInput in;
+    in.down = {{now - 2 * day, now - day + 3600},            // began before the range
+               {now - day / 2, now - day / 2 + 3600},        // inside
+               {now - day / 2 + 1800, now - day / 2 + 7200}, // overlaps the one before
+               {now - 3600, now}};                           // still down
+    const GraphModel m = build_graph(GraphRange::Day, now, in);
+    ASSERT_EQ(m.down.size(), 3u);
+    EXPECT_DOUBLE_EQ(m.down[0].from_x, 0.0);
+    EXPECT_NEAR(m.down[0].to_x, 1.0 / 24, 1e-9);
+    EXPECT_NEAR(m.down[1].from_x, 0.5, 1e-9);
+    EXPECT_NEAR(m.down[1].to_x, 0.5 + 2.0 / 24, 1e-9);
+    EXPECT_NEAR(m.down[2].from_x, 23.0 / 24, 1e-9);
+    EXPECT_DOUBLE_EQ(m.down[2].to_x, 1.0);
+    EXPECT_FALSE(m.empty()); // down all along is something to show
+    EXPECT_TRUE(build_graph(GraphRange::Hour, now, in).down.size() == 1u);
+}
+
+TEST(GraphModel, TicksAreRoundLocalTimesForEachRange) {
+    const qint64 now = tokyo_s("2026-12-07T09:35:00+09:00");
+    struct Row {
+        GraphRange range;
+        QString text;
+        QStringList first;
+        int count;
+    };
+    const Row rows[] = {
+        {GraphRange::Hour, "1時間", {"08:40", "08:50"}, 6},
+        {GraphRange::Day, "24時間", {"12:00", "15:00", "18:00", "21:00", "12/7", "03:00"}, 8},
+        {GraphRange::Week, "7日", {"12/1", "12/2"}, 7},
+        {GraphRange::Month, "30日", {"11/9", "11/16", "11/23", "11/30", "12/7"}, 5},
+        {GraphRange::Year, "1年", {"2026年", "2月", "3月"}, 12}, // the new year by its number
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text.toStdString());
+        const GraphModel m = build_graph(row.range, now, {});
+        EXPECT_EQ(graph_range_text(row.range), row.text);
+        EXPECT_EQ(m.to_s - m.from_s, graph_range_seconds(row.range));
+        EXPECT_EQ(static_cast<int>(m.x_ticks.size()), row.count);
+        EXPECT_EQ(labels(m.x_ticks).mid(0, row.first.size()), row.first);
+        for (std::size_t i = 1; i < m.x_ticks.size(); ++i)
+            EXPECT_LT(m.x_ticks[i - 1].at, m.x_ticks[i].at);
+    }
+}
+
+TEST(GraphModel, HoverFindsTheNearPointAndSaysItsValue) {
+    const qint64 now = tokyo_s("2026-12-07T10:00:00+09:00");
+    const qint64 at = tokyo_s("2026-12-07T09:30:00+09:00");
+    GraphInput in{{bucket(at, 60, 1, 1, 12.3, 12.3, 12.3), bucket(at + 60, 60, 1, 0, 0, 0, 0),
+                   bucket(at + 120, 60, 4, 3, 1, 2.04, 3)},
+                  {}};
+    const GraphModel m = build_graph(GraphRange::Hour, now, in);
+    ASSERT_EQ(m.points.size(), 3u);
+    EXPECT_EQ(point_at(m, m.points[1].x + 0.001), std::optional<std::size_t>(1));
+    EXPECT_EQ(point_at(m, 0.0), std::nullopt); // nothing near the left end
+    EXPECT_EQ(hover_text(m, m.points[0]), "2026-12-07 09:30  12.3 ms");
+    EXPECT_EQ(hover_text(m, m.points[1]), "2026-12-07 09:31  応答なし");
+    EXPECT_EQ(hover_text(m, m.points[2]), "2026-12-07 09:32  2.0 ms  応答なし 1/4");
+}
