@@ -17,6 +17,7 @@ struct CommandLine {
     std::optional<int> minute_ms;
     // --listen ADDR:PORT: the read-only web endpoint; none: nothing listens.
     std::optional<ListenOptions> listen;
+    QString error; // not empty: the options could not be understood
 };
 
 CommandLine parse_command_line(const QStringList& arguments);

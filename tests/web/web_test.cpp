@@ -55,15 +55,15 @@ bool have(const char* program) {
         GTEST_SKIP() << why;                                                                       \
     }
 
-struct Run {
+struct Outcome {
     int code = -1;
     QByteArray out, err;
 };
 
-Run run(const QString& program, const QStringList& arguments, int ms = 15000) {
+Outcome run(const QString& program, const QStringList& arguments, int ms = 15000) {
     QProcess p;
     p.start(program, arguments);
-    Run r;
+    Outcome r;
     if (!p.waitForFinished(ms)) {
         p.kill();
         p.waitForFinished();
@@ -82,7 +82,7 @@ struct Http {
 };
 
 Http curl(const QString& url, const QStringList& extra = {}) {
-    const Run r = run("curl", QStringList{"-s", "-m", "5", "-o", "-", "-w", "\n%{http_code}"} +
+    const Outcome r = run("curl", QStringList{"-s", "-m", "5", "-o", "-", "-w", "\n%{http_code}"} +
                                   extra + QStringList{url});
     Http h;
     const qsizetype cut = r.out.lastIndexOf('\n');
@@ -169,13 +169,13 @@ TEST(WebTexts, MetricsAreEscapedUniqueAndCompleteFromTheStart) {
           QString("pelmora_interval_seconds 300"), QString("pelmora_delivery_stopped 0")})
         EXPECT_TRUE(text.contains(line + "\n")) << line.toStdString() << "\n" << text.toStdString();
     EXPECT_FALSE(text.contains("record=\"3\"")); // unmonitored: no up sample
-    EXPECT_FALSE(text.contains("pelmora_last_check_timestamp_seconds "));
+    EXPECT_FALSE(text.contains("\npelmora_last_check_timestamp_seconds "));
     EXPECT_EQ(text.count("# HELP "), 12);
     EXPECT_EQ(text.count("# TYPE "), 12);
     if (have("promtool")) {
         TempWorkDir dir;
         dir.write("m", text.toUtf8());
-        const Run r = run("sh", {"-c", "promtool check metrics < " + dir.path("m")});
+        const Outcome r = run("sh", {"-c", "promtool check metrics < " + dir.path("m")});
         EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
     }
     // the pages escape what comes from files
@@ -251,7 +251,7 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
     const QString bearer = "Authorization: Bearer s3cret-token";
     const QString metrics = url(port.toUShort());
     ASSERT_TRUE(wait_for([&] {
-        return curl(metrics, {"-H", bearer}).body.contains("pelmora_last_check_timestamp");
+        return curl(metrics, {"-H", bearer}).body.contains("\npelmora_last_check_timestamp");
     }));
     const QByteArray before = curl(metrics, {"-H", bearer}).body;
     struct Ask {
@@ -263,7 +263,8 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
     const Ask asks[] = {
         {{}, "/metrics", 401},
         {{"-H", "Authorization: Bearer s3cret-tokeN"}, "/metrics", 401},
-        {{"-H", "Authorization: Bearer s3cret-token\n"}, "/metrics", 401},
+        {{"-H", "Authorization: Bearer  s3cret-token"}, "/metrics", 401},
+        {{"-H", "Authorization: bearer s3cret-token"}, "/metrics", 401},
         {{"-H", "Authorization: Basic czNjcmV0LXRva2Vu"}, "/metrics", 401},
         {{"-H", bearer}, "/metrics", 200},
         {{"-H", bearer, "-I"}, "/metrics", 200},
@@ -283,8 +284,9 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
         const Http h = curl(url(port.toUShort(), a.path), a.extra);
         EXPECT_GE(h.status, a.status / 100 * 100);
         EXPECT_EQ(h.status, a.status) << h.body.left(200).toStdString();
-        if (a.status == 200 && a.path == "/metrics" && !a.extra.contains("-I"))
+        if (a.status == 200 && a.path == "/metrics" && !a.extra.contains("-I")) {
             EXPECT_TRUE(h.body.startsWith("# HELP")) << h.body.left(200).toStdString();
+        }
     }
     // nothing changed: the counters went on by checks alone
     const QByteArray after = curl(metrics, {"-H", bearer}).body;
@@ -298,16 +300,17 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
     if (have("promtool")) {
         TempWorkDir scrape;
         scrape.write("m", after);
-        const Run r = run("sh", {"-c", "promtool check metrics < " + scrape.path("m")});
+        const Outcome r = run("sh", {"-c", "promtool check metrics < " + scrape.path("m")});
         EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
     }
 }
 
 TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
     NEED(have("curl"), "curl is needed");
-    NetNamespace ns("web");
-    NEED(ns.ok(), "needs root and iproute2 for a network namespace");
-    ASSERT_TRUE(ns.run("ip addr add 198.18.0.1/32 dev lo"));
+    NetNamespace netns("web");
+    const QString ns = QString::fromStdString(netns.name());
+    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
+    ASSERT_TRUE(netns.run("ip addr add 198.18.0.1/32 dev lo"));
     TestCa ca;
     const ServerCertificate cert = ca.issue("pelmora", "IP:198.18.0.1");
     TempWorkDir dir;
@@ -315,10 +318,10 @@ TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
     Pelmora p(dir,
               {"--listen", "198.18.0.1:9443", "--listen-token-file", token_file(dir, "tls-token"),
                "--listen-cert", cert.cert, "--listen-key", cert.key},
-              ns.name());
+              ns);
     ASSERT_TRUE(p.listening()) << p.said.toStdString();
     const auto ask = [&](const QString& extra) {
-        const Run r = run("ip", {"netns", "exec", ns.name(), "sh", "-c",
+        const Outcome r = run("ip", {"netns", "exec", ns, "sh", "-c",
                                  "curl -s -o /dev/null -w '%{http_code}' -m 5 --cacert " +
                                      ca.cert() + " " + extra + " https://198.18.0.1:9443/metrics"});
         return r.out.toInt();
@@ -326,7 +329,7 @@ TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
     EXPECT_EQ(ask("-H 'Authorization: Bearer tls-token'"), 200);
     EXPECT_EQ(ask(""), 401);
     // plain HTTP on the TLS port gets no page
-    const Run plain = run("ip", {"netns", "exec", ns.name(), "curl", "-s", "-m", "3",
+    const Outcome plain = run("ip", {"netns", "exec", ns, "curl", "-s", "-m", "3",
                                  "-H", "Authorization: Bearer tls-token",
                                  "http://198.18.0.1:9443/metrics"});
     EXPECT_FALSE(plain.out.contains("pelmora_")) << plain.out.toStdString();
@@ -435,6 +438,7 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
         trickle(fd, "GET /metrics HTTP/1.1\r\n");
     for (int fd : endless)
         trickle(fd, "GET / HTTP/1.1\r\nHost: x\r\n");
+    const std::string filler = "X-Filler: " + std::string(2000, 'a') + "\r\n";
     const int log_checks_before = dir.read("pelmora.log").count("\tcheck\t");
     QElapsedTimer running;
     running.start();
@@ -445,7 +449,7 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
         for (int fd : slow) // a byte now and then keeps them alive
             trickle(fd, "X");
         for (int& fd : endless) {
-            if (fd >= 0 && trickle(fd, "X-Filler: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\r\n") < 0) {
+            if (fd >= 0 && trickle(fd, filler.c_str()) < 0) {
                 ::close(fd);
                 fd = -1;
                 ++endless_closed;
@@ -476,16 +480,17 @@ TEST(WebLive, HeadlessChromiumShowsTheStatusTableAndADeviceGraph) {
     NEED(!browser.isEmpty(), "chromium is needed (scripts/install-deps.sh --extra)");
     // The browser and Pelmora in a namespace with nothing but loopback, so
     // that no request of the browser's own leaves the machine.
-    NetNamespace ns("chr");
-    NEED(ns.ok(), "needs root and iproute2 for a network namespace");
+    NetNamespace netns("chr");
+    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
+    const QString ns = QString::fromStdString(netns.name());
     TempWorkDir dir;
     write_files(dir, "127.0.0.1\r\nループバック<i>／内線1／山田\r\n 0 \r\n"
                      "127.0.0.2\r\n予備\r\n 1 \r\n");
-    Pelmora p(dir, {"--listen", "127.0.0.1:9787"}, ns.name());
+    Pelmora p(dir, {"--listen", "127.0.0.1:9787"}, ns);
     ASSERT_TRUE(p.listening()) << p.said.toStdString();
     const auto dom = [&](const QString& path) {
-        const Run r = run("ip",
-                          {"netns", "exec", ns.name(), browser, "--headless", "--no-sandbox",
+        const Outcome r = run("ip",
+                          {"netns", "exec", ns, browser, "--headless", "--no-sandbox",
                            "--disable-gpu", "--user-data-dir=" + dir.path("chromium"),
                            "--dump-dom", "http://127.0.0.1:9787" + path},
                           60000);
