@@ -96,13 +96,12 @@ bool MonitorServices::start() {
     HistoryStore* store = history_.get();
     web_ = std::make_unique<WebServer>(
         *snapshots_,
-        WebHistory{.figures = [store](qint64 now_s) { return store->figures(now_s); },
-                   .events =
-                       [store](const QString& address, int limit) {
-                           return store->events(address, 0, limit);
-                       },
-                   .graph = [store](const QString& address, GraphRange range,
-                                    qint64 now_s) { return store->graph_input(address, range, now_s); }});
+        WebHistory{
+            .figures = [store](qint64 now_s) { return store->figures(now_s); },
+            .events = [store](const QString& address,
+                              int limit) { return store->events(address, 0, limit); },
+            .graph = [store](const QString& address, GraphRange range,
+                             qint64 now_s) { return store->graph_input(address, range, now_s); }});
     const QString why = web_->start(*parts_.listen);
     if (!why.isEmpty()) {
         parts_.boxes.show({why, app_title(), BoxIcon::Critical});

@@ -68,7 +68,7 @@ int down_count(const WebSnapshot& s) {
 const char kStyle[] = R"(<style>
 body{font-family:"Noto Sans CJK JP",sans-serif;margin:0;padding:.5rem 1rem;color:#111;background:#fff}
 h1{font-size:1.3rem;margin:.4rem 0}h2{font-size:1.1rem;margin:1rem 0 .3rem}
-.banner{background:#c00;color:#fff;font-weight:bold;padding:.6rem 1rem;margin:0 -1rem .5rem}
+.banner{background:#c00;color:#fff;font-weight:bold;padding:.6rem 1rem;margin:-.5rem -1rem .5rem}
 .times{margin:.2rem 0 .6rem;color:#333}.times span{display:inline-block;margin-right:1.5rem}
 .wrap{overflow-x:auto}
 table{border-collapse:collapse;width:100%;font-size:.9rem}
@@ -78,7 +78,7 @@ tr.down td{background:#fdd;color:#b00;font-weight:bold}
 tr.unmonitored td{color:#888}
 a{color:#04c}
 svg{max-width:100%;height:auto;display:block;border:1px solid #ccc;background:#fafafa}
-@media (max-width:640px){body{padding:.3rem .5rem}.banner{margin:0 -.5rem .5rem}
+@media (max-width:640px){body{padding:.3rem .5rem}.banner{margin:-.3rem -.5rem .5rem}
  table,th,td{font-size:.8rem}.wide{display:none}}
 </style>)";
 
@@ -97,7 +97,8 @@ int refresh_seconds(const WebSnapshot& s) {
 
 QString banner(const WebSnapshot& s) {
     return s.delivery_stopped
-               ? QStringLiteral("<div class=\"banner\">メール配信停止中（連続配信回数：%1）</div>\n")
+               ? QStringLiteral(
+                     "<div class=\"banner\">メール配信停止中（連続配信回数：%1）</div>\n")
                      .arg(s.notices_in_a_row)
                : QString();
 }
@@ -152,8 +153,12 @@ QByteArray status_json(const WebSnapshot& s, const std::vector<DeviceFigures>& f
     const auto by = by_address(figures);
     QJsonArray targets;
     for (const WebTarget& t : s.targets) {
-        QJsonObject o{{"record", t.record}, {"address", t.address}, {"name", t.name},
-                      {"contact", t.contact}, {"person", t.person}, {"state", state_key(t.state)},
+        QJsonObject o{{"record", t.record},
+                      {"address", t.address},
+                      {"name", t.name},
+                      {"contact", t.contact},
+                      {"person", t.person},
+                      {"state", state_key(t.state)},
                       {"state_text", target_state_text(t.state)}};
         o.insert("rtt_ms", t.rtt_ms ? QJsonValue(*t.rtt_ms) : QJsonValue());
         o.insert("since", t.since_s ? QJsonValue(*t.since_s) : QJsonValue());
@@ -273,13 +278,12 @@ QByteArray target_page(const WebSnapshot& s, const TargetPageData& data) {
             const QString kind = e.kind == DeviceChangeKind::Down ? QStringLiteral("応答なし")
                                  : e.kind == DeviceChangeKind::Up ? QStringLiteral("応答あり")
                                                                   : QStringLiteral("監視対象外");
-            const QString down_for =
-                e.kind == DeviceChangeKind::Down
-                    ? QString()
-                    : QStringLiteral("%1時間%2分%3秒")
-                          .arg(e.down_for_s / 3600)
-                          .arg(e.down_for_s / 60 % 60)
-                          .arg(e.down_for_s % 60);
+            const QString down_for = e.kind == DeviceChangeKind::Down
+                                         ? QString()
+                                         : QStringLiteral("%1時間%2分%3秒")
+                                               .arg(e.down_for_s / 3600)
+                                               .arg(e.down_for_s / 60 % 60)
+                                               .arg(e.down_for_s % 60);
             out += QStringLiteral("<tr class=\"%1\"><td>%2</td><td>%3</td><td>%4</td><td>%5</td>"
                                   "</tr>\n")
                        .arg(e.kind == DeviceChangeKind::Down ? QStringLiteral("down") : QString(),
@@ -317,28 +321,28 @@ QString graph_svg(const GraphModel& m, int width, int height) {
                    .arg(n(left), n(left + w), n(Y(tick.at)), n(left - 4), n(Y(tick.at) + 4),
                         html_escape(tick.label));
     for (const GraphTick& tick : m.x_ticks)
-        out += QStringLiteral("<line x1=\"%1\" x2=\"%1\" y1=\"%2\" y2=\"%3\" stroke=\"#ddd\"/>"
-                              "<text x=\"%1\" y=\"%4\" text-anchor=\"middle\">%5</text>\n")
-                   .arg(n(X(tick.at)), n(top), n(top + h), n(top + h + 16),
-                        html_escape(tick.label));
+        out +=
+            QStringLiteral("<line x1=\"%1\" x2=\"%1\" y1=\"%2\" y2=\"%3\" stroke=\"#ddd\"/>"
+                           "<text x=\"%1\" y=\"%4\" text-anchor=\"middle\">%5</text>\n")
+                .arg(n(X(tick.at)), n(top), n(top + h), n(top + h + 16), html_escape(tick.label));
     // the band: tops left to right, then bottoms back, per run of measured points
     QString band, line;
     const auto flush = [&](std::vector<const GraphPoint*>& run) {
         if (run.size() >= 2) {
             QString d;
             for (const GraphPoint* p : run)
-                d += QStringLiteral("%1%2,%3 ").arg(d.isEmpty() ? "M" : "L", n(X(p->x)),
-                                                    n(Y(*p->high_ms)));
+                d += QStringLiteral("%1%2,%3 ")
+                         .arg(d.isEmpty() ? "M" : "L", n(X(p->x)), n(Y(*p->high_ms)));
             for (auto it = run.rbegin(); it != run.rend(); ++it)
                 d += QStringLiteral("L%1,%2 ").arg(n(X((*it)->x)), n(Y(*(*it)->low_ms)));
-            band += QStringLiteral("<path d=\"%1Z\" fill=\"#9cc3ee\" fill-opacity=\"0.5\"/>\n")
-                        .arg(d);
+            band +=
+                QStringLiteral("<path d=\"%1Z\" fill=\"#9cc3ee\" fill-opacity=\"0.5\"/>\n").arg(d);
         }
         if (!run.empty()) {
             QString d;
             for (const GraphPoint* p : run)
-                d += QStringLiteral("%1%2,%3 ").arg(d.isEmpty() ? "M" : "L", n(X(p->x)),
-                                                    n(Y(*p->median_ms)));
+                d += QStringLiteral("%1%2,%3 ")
+                         .arg(d.isEmpty() ? "M" : "L", n(X(p->x)), n(Y(*p->median_ms)));
             line += QStringLiteral("<path d=\"%1\" fill=\"none\" stroke=\"#1560bd\" "
                                    "stroke-width=\"1.5\"/>\n")
                         .arg(d.trimmed());

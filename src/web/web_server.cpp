@@ -17,7 +17,8 @@ std::optional<ListenOptions> parse_listen_address(const QString& text, QString* 
     const uint port = colon < 0 ? 0 : text.mid(colon + 1).toUInt(&port_ok);
     in_addr parsed{};
     const QString host = colon < 0 ? QString() : text.left(colon);
-    if (!port_ok || port > 65535 || ::inet_pton(AF_INET, host.toLatin1().constData(), &parsed) != 1) {
+    if (!port_ok || port > 65535 ||
+        ::inet_pton(AF_INET, host.toLatin1().constData(), &parsed) != 1) {
         *why = QStringLiteral("--listen には IPv4 アドレスとポート（例 127.0.0.1:9787）を指定して"
                               "ください: ") +
                text;
@@ -131,8 +132,8 @@ MHD_Result answer(void* cls, MHD_Connection* connection, const char* url, const 
                   size_t* /*upload_data_size*/, void** /*request*/) {
     const auto& impl = *static_cast<const WebServer::Impl*>(cls);
     if (!authorized(impl, connection))
-        return send(connection, {MHD_HTTP_UNAUTHORIZED, "text/plain; charset=utf-8",
-                                 "401 unauthorized\n"});
+        return send(connection,
+                    {MHD_HTTP_UNAUTHORIZED, "text/plain; charset=utf-8", "401 unauthorized\n"});
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 &&
         std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
         return send(connection, {MHD_HTTP_METHOD_NOT_ALLOWED, "text/plain; charset=utf-8",

@@ -42,9 +42,9 @@ struct WebHistory {
 };
 
 struct WebLimits {
-    unsigned connections = 512;       // in all
-    unsigned connections_per_ip = 384; // the rest stays free for other addresses
-    unsigned timeout_s = 10;          // idle connection
+    unsigned connections = 512;                    // in all
+    unsigned connections_per_ip = 384;             // the rest stays free for other addresses
+    unsigned timeout_s = 10;                       // idle connection
     std::size_t memory_per_connection = 32 * 1024; // request line and headers
     unsigned threads = 2;
 };

@@ -10,7 +10,7 @@ void split_description_parts(const QString& description, QString* name, QString*
     const qsizetype first = description.indexOf(kDescriptionSeparator);
     const qsizetype second = first < 0 ? -1 : description.indexOf(kDescriptionSeparator, first + 1);
     *name = first < 0 ? description : description.left(first);
-    *contact = first < 0 ? QString()
+    *contact = first < 0    ? QString()
                : second < 0 ? description.mid(first + 1)
                             : description.mid(first + 1, second - first - 1);
     *person = second < 0 ? QString() : description.mid(second + 1);

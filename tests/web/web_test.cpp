@@ -3,12 +3,14 @@
 // Prometheus, hostile clients and headless Chromium.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <arpa/inet.h>
@@ -19,6 +21,7 @@
 
 #include "app/command_line.h"
 #include "core/cp932.h"
+#include "history/history_store.h"
 #include "support/echo_world.h"
 #include "support/net_namespace.h"
 #include "support/smtp_test_server.h"
@@ -50,7 +53,7 @@ bool have(const char* program) {
 // Skips, or fails under CI where every part must be there.
 #define NEED(condition, why)                                                                       \
     if (!(condition)) {                                                                            \
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))                                  \
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))                                   \
             FAIL() << why;                                                                         \
         GTEST_SKIP() << why;                                                                       \
     }
@@ -83,7 +86,7 @@ struct Http {
 
 Http curl(const QString& url, const QStringList& extra = {}) {
     const Outcome r = run("curl", QStringList{"-s", "-m", "5", "-o", "-", "-w", "\n%{http_code}"} +
-                                  extra + QStringList{url});
+                                      extra + QStringList{url});
     Http h;
     const qsizetype cut = r.out.lastIndexOf('\n');
     h.status = r.out.mid(cut + 1).toInt();
@@ -119,11 +122,12 @@ class Pelmora {
     // Waits for "listening"; false when it ended or never said so.
     bool listening() {
         return wait_for([&] {
-            process.waitForReadyRead(50);
-            said += QString::fromLocal8Bit(process.readAllStandardError());
-            return said.contains(QStringLiteral("待ち受けています")) ||
-                   process.state() == QProcess::NotRunning;
-        }) && said.contains(QStringLiteral("待ち受けています"));
+                   process.waitForReadyRead(50);
+                   said += QString::fromLocal8Bit(process.readAllStandardError());
+                   return said.contains(QStringLiteral("待ち受けています")) ||
+                          process.state() == QProcess::NotRunning;
+               }) &&
+               said.contains(QStringLiteral("待ち受けています"));
     }
     QProcess process;
     QString said;
@@ -131,9 +135,9 @@ class Pelmora {
 
 // A folder with one check a (short) minute and the given targets.
 void write_files(const TempWorkDir& dir, const QString& kanshi) {
-    dir.write("conf.ini", conf_bytes(1, 1, 64, 255, "127.0.0.1:" +
-                                                       QByteArray::number(
-                                                           SmtpTestServer::unused_port())));
+    dir.write("conf.ini",
+              conf_bytes(1, 1, 64, 255,
+                         "127.0.0.1:" + QByteArray::number(SmtpTestServer::unused_port())));
     dir.write("kanshi.ini", *cp932_encode(kanshi));
 }
 
@@ -160,7 +164,8 @@ TEST(WebTexts, MetricsAreEscapedUniqueAndCompleteFromTheStart) {
     const QString text = QString::fromUtf8(metrics_text(s));
     const QString labels = R"(record="%1",address="10.0.0.1",name="本社\"ルータ\\\n")";
     for (const QString& line :
-         {"pelmora_target_up{" + labels.arg(1) + "} 1", "pelmora_target_up{" + labels.arg(2) + "} 0",
+         {"pelmora_target_up{" + labels.arg(1) + "} 1",
+          "pelmora_target_up{" + labels.arg(2) + "} 0",
           "pelmora_target_rtt_seconds{" + labels.arg(1) + "} 0.0015",
           "pelmora_target_state_change_timestamp_seconds{" + labels.arg(2) + "} 200",
           QString("pelmora_checks_total 0"), QString("pelmora_notices_total{result=\"failed\"} 0"),
@@ -183,6 +188,20 @@ TEST(WebTexts, MetricsAreEscapedUniqueAndCompleteFromTheStart) {
     EXPECT_TRUE(page.contains("&lt;b&gt;"));
     EXPECT_FALSE(page.contains("<b>"));
     EXPECT_TRUE(page.contains("<tr class=\"down\">"));
+    // the alert rules the README gives are valid and use these metrics
+    const QString rules = PELMORA_TEST_SUPPORT_DIR "/../../docs/prometheus/pelmora-rules.yml";
+    if (have("promtool")) {
+        const Outcome r = run("promtool", {"check", "rules", rules});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    }
+    QFile file(rules);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray rule_text = file.readAll();
+    for (const char* name : {"pelmora_target_up", "pelmora_last_check_timestamp_seconds",
+                             "pelmora_interval_seconds", "pelmora_delivery_stopped"}) {
+        EXPECT_TRUE(rule_text.contains(name)) << name;
+        EXPECT_TRUE(text.contains(QLatin1String(name))) << name;
+    }
 }
 
 TEST(WebTexts, ListenOptionsAreParsedAndCheckedTogether) {
@@ -291,7 +310,8 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
     // nothing changed: the counters went on by checks alone
     const QByteArray after = curl(metrics, {"-H", bearer}).body;
     EXPECT_TRUE(after.contains("pelmora_notices_total{result=\"sent\"} 0")) << after.toStdString();
-    EXPECT_EQ(before.contains("pelmora_delivery_stopped 0"), after.contains("pelmora_delivery_stopped 0"));
+    EXPECT_EQ(before.contains("pelmora_delivery_stopped 0"),
+              after.contains("pelmora_delivery_stopped 0"));
     const Http json = curl(url(port.toUShort(), "/api/status"), {"-H", bearer});
     const QJsonObject status = QJsonDocument::fromJson(json.body).object();
     EXPECT_EQ(status["targets"].toArray()[0].toObject()["name"].toString(),
@@ -321,17 +341,18 @@ TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
               ns);
     ASSERT_TRUE(p.listening()) << p.said.toStdString();
     const auto ask = [&](const QString& extra) {
-        const Outcome r = run("ip", {"netns", "exec", ns, "sh", "-c",
-                                 "curl -s -o /dev/null -w '%{http_code}' -m 5 --cacert " +
-                                     ca.cert() + " " + extra + " https://198.18.0.1:9443/metrics"});
+        const Outcome r =
+            run("ip", {"netns", "exec", ns, "sh", "-c",
+                       "curl -s -o /dev/null -w '%{http_code}' -m 5 --cacert " + ca.cert() + " " +
+                           extra + " https://198.18.0.1:9443/metrics"});
         return r.out.toInt();
     };
     EXPECT_EQ(ask("-H 'Authorization: Bearer tls-token'"), 200);
     EXPECT_EQ(ask(""), 401);
     // plain HTTP on the TLS port gets no page
-    const Outcome plain = run("ip", {"netns", "exec", ns, "curl", "-s", "-m", "3",
-                                 "-H", "Authorization: Bearer tls-token",
-                                 "http://198.18.0.1:9443/metrics"});
+    const Outcome plain =
+        run("ip", {"netns", "exec", ns, "curl", "-s", "-m", "3", "-H",
+                   "Authorization: Bearer tls-token", "http://198.18.0.1:9443/metrics"});
     EXPECT_FALSE(plain.out.contains("pelmora_")) << plain.out.toStdString();
 }
 
@@ -490,23 +511,97 @@ TEST(WebLive, HeadlessChromiumShowsTheStatusTableAndADeviceGraph) {
     ASSERT_TRUE(p.listening()) << p.said.toStdString();
     const auto dom = [&](const QString& path) {
         const Outcome r = run("ip",
-                          {"netns", "exec", ns, browser, "--headless", "--no-sandbox",
-                           "--disable-gpu", "--user-data-dir=" + dir.path("chromium"),
-                           "--dump-dom", "http://127.0.0.1:9787" + path},
-                          60000);
+                              {"netns", "exec", ns, browser, "--headless", "--no-sandbox",
+                               "--disable-gpu", "--user-data-dir=" + dir.path("chromium"),
+                               "--dump-dom", "http://127.0.0.1:9787" + path},
+                              60000);
         return QString::fromUtf8(r.out);
     };
     QString page;
-    ASSERT_TRUE(wait_for([&] {
-        page = dom("/");
-        return page.contains(QStringLiteral("応答あり"));
-    }, 30s)) << page.toStdString();
-    for (const QString& text : {QStringLiteral("監視状況"), QStringLiteral("稼働率(24時間)"),
-                                QStringLiteral("稼働率(30日)"), QStringLiteral("平均応答(24時間)"),
-                                QStringLiteral("監視対象外"), QStringLiteral("ループバック&lt;i&gt;"),
-                                QStringLiteral("前回の監視")})
+    ASSERT_TRUE(wait_for(
+        [&] {
+            page = dom("/");
+            return page.contains(QStringLiteral("応答あり"));
+        },
+        30s))
+        << page.toStdString();
+    for (const QString& text :
+         {QStringLiteral("監視状況"), QStringLiteral("稼働率(24時間)"),
+          QStringLiteral("稼働率(30日)"), QStringLiteral("平均応答(24時間)"),
+          QStringLiteral("監視対象外"), QStringLiteral("ループバック&lt;i&gt;"),
+          QStringLiteral("前回の監視")})
         EXPECT_TRUE(page.contains(text)) << text.toStdString();
     const QString target = dom("/target/127.0.0.1");
     EXPECT_TRUE(target.contains("<svg")) << target.toStdString();
     EXPECT_TRUE(target.contains(QStringLiteral("応答時間（24時間）"))) << target.toStdString();
+}
+
+TEST(WebLive, PagesDrawTheStoredHistoryAndTheStopBannerInChromium) {
+    const QString browser = have("chromium") ? "chromium" : "";
+    NEED(!browser.isEmpty(), "chromium is needed (scripts/install-deps.sh --extra)");
+    NetNamespace netns("shot");
+    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
+    const QString ns = QString::fromStdString(netns.name());
+    TempWorkDir dir;
+    // the second device never answers; delivery stops after one notice
+    write_files(dir, QStringLiteral("127.0.0.1\r\n本社ルータ／03-1234-5678／山田\r\n 0 \r\n"
+                                    "999.0.0.1\r\n支店ルータ／06-1234-5678／佐藤\r\n 0 \r\n"
+                                    "127.0.0.3\r\n予備機\r\n 1 \r\n"));
+    dir.write("conf.ini", conf_bytes(1, 1, 64, 1, "127.0.0.1:1"));
+    // three days of checks every five minutes; the branch drops one hour in five
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    qint64 clock = now - 3 * 86400;
+    {
+        HistoryOptions options;
+        options.path = dir.path("pelmora.db");
+        options.now_s = [&clock] { return clock; };
+        HistoryStore store(options);
+        bool branch_was_up = true;
+        for (; clock < now - 60; clock += 300) {
+            CheckRecord r;
+            r.started = QDateTime::fromSecsSinceEpoch(clock);
+            const bool branch_up = (clock / 3600) % 5 != 0;
+            const qint64 wave = 800 + (clock / 300 % 24) * 40;
+            r.samples = {{"127.0.0.1", "本社ルータ", true, wave},
+                         {"999.0.0.1", "支店ルータ", branch_up,
+                          branch_up ? std::optional<qint64>(wave * 9) : std::nullopt}};
+            if (branch_up != branch_was_up)
+                r.changes.push_back({branch_up ? DeviceChangeKind::Up : DeviceChangeKind::Down,
+                                     "999.0.0.1", "支店ルータ", r.started, branch_up ? 3600 : 0});
+            branch_was_up = branch_up;
+            ASSERT_EQ(store.keep(r), QString());
+        }
+    }
+    Pelmora p(dir, {"--listen", "127.0.0.1:9787"}, ns);
+    ASSERT_TRUE(p.listening()) << p.said.toStdString();
+    const auto browse = [&](const QStringList& what, const QString& path) {
+        return run("ip",
+                   QStringList{"netns", "exec", ns, browser, "--headless", "--no-sandbox",
+                               "--disable-gpu", "--hide-scrollbars", "--window-size=1100,900",
+                               "--user-data-dir=" + dir.path("chromium")} +
+                       what + QStringList{"http://127.0.0.1:9787" + path},
+                   60000);
+    };
+    QString page;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            page = QString::fromUtf8(browse({"--dump-dom"}, "/").out);
+            return page.contains(QStringLiteral("メール配信停止中"));
+        },
+        30s))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("<td class=\"n\">8\\d\\.\\d\\d%"))))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("<td class=\"n\">100.00%"))) << page.toStdString();
+    const QString target = QString::fromUtf8(browse({"--dump-dom"}, "/target/999.0.0.1").out);
+    EXPECT_TRUE(target.contains("stroke=\"#1560bd\"")) << "the median line";
+    EXPECT_TRUE(target.contains("fill=\"#d00\"")) << "checks without an answer";
+    EXPECT_TRUE(target.contains(QStringLiteral("応答あり"))) << "the events";
+    // PELMORA_SCREENSHOTS=docs keeps pictures of both pages
+    const QString shots = qEnvironmentVariable("PELMORA_SCREENSHOTS");
+    if (!shots.isEmpty()) {
+        browse({"--screenshot=" + QDir(shots).absoluteFilePath("status-page.png")}, "/");
+        browse({"--screenshot=" + QDir(shots).absoluteFilePath("target-page.png")},
+               "/target/999.0.0.1");
+    }
 }
