@@ -12,18 +12,24 @@ packages=(
   libcurl4-openssl-dev
   # the check history (pelmora.db)
   libsqlite3-dev
+  # the web endpoint (/metrics, the status page); GnuTLS for its TLS
+  libmicrohttpd-dev
   libgtest-dev clang-format
   # tests: mail server, network namespaces, a private X server for real windows,
   # setcap for the capability a packaged binary starts with
   python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool libcap2-bin
   # systemd-analyze rates the service unit (offline: no running systemd needed)
   systemd
+  # the metrics checked by promtool and scraped by a real Prometheus
+  prometheus
   # run: the windows are Japanese; without a CJK font every label is boxes
   fonts-noto-cjk
 )
 extra=(
   # screenshots of the real windows
   imagemagick x11-utils
+  # the web pages' screenshots and their browser test
+  chromium
   # benchmark against fping; the desktop entry check for packaging
   fping dpkg-dev desktop-file-utils
   # fuzzing

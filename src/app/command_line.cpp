@@ -15,6 +15,23 @@ std::optional<QDateTime> since_time(const QString& text) {
     return std::nullopt;
 }
 
+// "--name VALUE" or "--name=VALUE"; false when a is not that option.
+bool valued(const QStringList& arguments, qsizetype& i, const QString& name, QString* value,
+            QString* error) {
+    const QString& a = arguments[i];
+    if (a.startsWith(name + QLatin1Char('=')))
+        *value = a.mid(name.size() + 1);
+    else if (a == name && i + 1 < arguments.size())
+        *value = arguments[++i];
+    else if (a == name)
+        value->clear();
+    else
+        return false;
+    if (value->isEmpty())
+        *error = name + QStringLiteral(" には値を指定してください。");
+    return true;
+}
+
 } // namespace
 
 CommandLine parse_command_line(const QStringList& arguments) {
@@ -30,9 +47,14 @@ CommandLine parse_command_line(const QStringList& arguments) {
         return a == name || a.startsWith(name + u'=');
     };
     bool history_filter = false;
+    QString listen, token_file, cert, key;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        if (valued(arguments, i, QStringLiteral("--listen"), &listen, &c.error) ||
+            valued(arguments, i, QStringLiteral("--listen-token-file"), &token_file, &c.error) ||
+            valued(arguments, i, QStringLiteral("--listen-cert"), &cert, &c.error) ||
+            valued(arguments, i, QStringLiteral("--listen-key"), &key, &c.error)) {
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             c.help = true;
         } else if (a == QLatin1String("--headless")) {
             c.headless = true;
@@ -83,6 +105,17 @@ CommandLine parse_command_line(const QStringList& arguments) {
     if (c.error.isEmpty() && history_filter && !c.export_history)
         c.error =
             QStringLiteral("--since と --address は --export-history と一緒に指定してください。");
+    if (!listen.isEmpty()) {
+        QString why;
+        c.listen = parse_listen_address(listen, &why);
+        if (!c.listen)
+            c.error = why;
+        else
+            *c.listen = ListenOptions{c.listen->address, c.listen->port, token_file, cert, key};
+    } else if (!token_file.isEmpty() || !cert.isEmpty() || !key.isEmpty()) {
+        c.error = QStringLiteral("--listen-token-file、--listen-cert、--listen-key は --listen と"
+                                 "一緒に指定してください。");
+    }
     return c;
 }
 QString usage_text() {
@@ -90,6 +123,8 @@ QString usage_text() {
         "Usage: pelmora [--headless | --test-mail] [--dir DIR | --user-folder]\n"
         "       pelmora --export-targets | --import-targets FILE.csv [--dir DIR]\n"
         "       pelmora --export-history [--since DATE] [--address ADDR] [--dir DIR]\n"
+        "               [--listen ADDR:PORT [--listen-token-file FILE]\n"
+        "                [--listen-cert FILE --listen-key FILE]]\n"
         "\n"
         "Watches the IPv4 devices listed in kanshi.ini with ICMP echo and mails the\n"
         "administrator named in conf.ini when they stop answering. Both files are read\n"
@@ -116,5 +151,12 @@ QString usage_text() {
         "               when DIR holds neither\n"
         "  --user-folder  the same with $XDG_DATA_HOME/pelmora (~/.local/share/pelmora);\n"
         "               the desktop menu starts Pelmora so\n"
+        "  --listen ADDR:PORT  serve a read-only status page (/), Prometheus metrics\n"
+        "               (/metrics) and JSON (/api/status) on an IPv4 address; without\n"
+        "               it nothing listens. An address other than 127.x.x.x needs\n"
+        "  --listen-token-file FILE  a file only its owner may read holding a token\n"
+        "               every request must send as \"Authorization: Bearer TOKEN\"\n"
+        "  --listen-cert FILE --listen-key FILE  serve HTTPS with this PEM\n"
+        "               certificate and key\n"
         "  --help       show this text and exit\n");
 }

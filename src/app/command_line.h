@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "web/web_server.h"
+
 struct CommandLine {
     bool help = false;
     bool headless = false;
@@ -20,6 +22,8 @@ struct CommandLine {
     QString address;                // --address ADDR: the samples of one device
     // Milliseconds in a monitoring "minute"; for tests that cannot wait.
     std::optional<int> minute_ms;
+    // --listen ADDR:PORT: the read-only web endpoint; none: nothing listens.
+    std::optional<ListenOptions> listen;
     QString error; // not empty: the options could not be understood
 };
 

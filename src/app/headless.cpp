@@ -50,7 +50,8 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
                                           .echo_refused = echo_refused,
                                           .tell = tell_on_stderr,
                                           .minute_ms = options.minute_ms,
-                                          .boxes_on_stderr = true});
+                                          .boxes_on_stderr = true,
+                                          .listen = options.listen});
     SharedState& state = services.state;
     if (!services.start())
         return 1;
@@ -62,6 +63,10 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
     tell_on_stderr(QStringLiteral("監視を開始しました（%1拠点、%2分毎）。")
                        .arg(state.targets.count)
                        .arg(state.settings.interval_minutes));
+    if (services.web_port() != 0)
+        tell_on_stderr(QStringLiteral("%1:%2 で待ち受けています。")
+                           .arg(options.listen->address)
+                           .arg(services.web_port()));
     state.monitor.listen([&state](MonitorField field) {
         if (field == MonitorField::DeliveryStopped)
             tell_on_stderr(state.monitor.delivery_stopped()

@@ -42,7 +42,8 @@ QStringList raw_arguments(int argc, char** argv) {
 }
 
 int run_with_windows(int argc, char** argv, EchoEngine& engine,
-                     const std::optional<EchoFailure>& echo_refused, const QString& new_folder) {
+                     const std::optional<EchoFailure>& echo_refused, const QString& new_folder,
+                     const std::optional<ListenOptions>& listen) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
     QFont font(QStringLiteral("Noto Sans CJK JP"));
@@ -52,8 +53,11 @@ int run_with_windows(int argc, char** argv, EchoEngine& engine,
     QtMessageBoxes boxes;
     if (!new_folder.isEmpty())
         boxes.ok(first_start_text(new_folder), app_title(), BoxIcon::Information);
-    MonitorServices services(MonitorParts{
-        .boxes = boxes, .engine = engine, .echo_refused = echo_refused, .tell = tell_on_stderr});
+    MonitorServices services(MonitorParts{.boxes = boxes,
+                                          .engine = engine,
+                                          .echo_refused = echo_refused,
+                                          .tell = tell_on_stderr,
+                                          .listen = listen});
     SharedState& state = services.state;
     Application app(services.for_windows());
     if (!app.start())
@@ -127,5 +131,5 @@ int main(int argc, char** argv) {
             tell_on_stderr(first_start_text(new_folder).simplified());
         return run_headless(argc, argv, engine, echo_refused, options);
     }
-    return run_with_windows(argc, argv, engine, echo_refused, new_folder);
+    return run_with_windows(argc, argv, engine, echo_refused, new_folder, options.listen);
 }

@@ -15,6 +15,7 @@
 #include "settings/conf_file.h"
 #include "settings/smtp_file.h"
 #include "targets/target_file.h"
+#include "web/web_snapshot.h"
 
 namespace {
 
@@ -105,7 +106,34 @@ bool MonitorServices::start() {
         return false;
     if (keeper_)
         state.status.seed(keeper_->last_states());
+    if (!parts_.listen)
+        return true;
+    snapshots_ = std::make_unique<SnapshotPublisher>(state, parts_.minute_ms.value_or(60000));
+    HistoryStore* store = history_.get();
+    web_ = std::make_unique<WebServer>(
+        *snapshots_,
+        WebHistory{
+            .figures = [store](qint64 now_s) { return store->figures(now_s); },
+            .events = [store](const QString& address,
+                              int limit) { return store->events(address, 0, limit); },
+            .graph = [store](const QString& address, GraphRange range,
+                             qint64 now_s) { return store->graph_input(address, range, now_s); }});
+    const QString why = web_->start(*parts_.listen);
+    if (!why.isEmpty()) {
+        parts_.boxes.show({why, app_title(), BoxIcon::Critical});
+        web_.reset();
+        return false;
+    }
+    if (parts_.tell && !is_loopback_address(parts_.listen->address) &&
+        parts_.listen->cert_file.isEmpty())
+        parts_.tell(QStringLiteral("%1:%2 は TLS なしで待ち受けます。トークンが平文で流れます。")
+                        .arg(parts_.listen->address)
+                        .arg(web_->port()));
     return true;
+}
+
+std::uint16_t MonitorServices::web_port() const {
+    return web_ ? web_->port() : 0;
 }
 
 void MonitorServices::reload(const std::function<void(const QString&)>& tell) {
@@ -124,6 +152,8 @@ void MonitorServices::reload(const std::function<void(const QString&)>& tell) {
     state.settings = settings;
     state.targets = targets;
     state.mail_security = security;
+    if (snapshots_)
+        snapshots_->publish();
     state.monitor.set_interval_in_use(settings.interval_minutes);
     state.monitor.set_announced_targets(targets.count);
     tell(QStringLiteral("conf.ini と kanshi.ini を読み直しました（%1拠点、%2分毎）。")

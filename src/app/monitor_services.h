@@ -17,10 +17,12 @@
 #include "platform/event_log_file.h"
 #include "platform/single_instance.h"
 #include "ui/application.h"
+#include "web/web_server.h"
 
 class MailTransport;
 class NoticeDelivery;
 class NoticeSender;
+class SnapshotPublisher;
 
 // What a mode plugs in; everything left out is the running program's own.
 struct MonitorParts {
@@ -50,6 +52,8 @@ struct MonitorParts {
     // The boxes are lines on standard error already: a failing history is
     // not told there twice.
     bool boxes_on_stderr = false;
+    // The read-only web endpoint; none: nothing listens.
+    std::optional<ListenOptions> listen = {};
 };
 
 // pelmora.db, in the folder of conf.ini.
@@ -76,8 +80,12 @@ class MonitorServices {
     Services for_windows();
 
     // Start-up; false when the program must end (the operator was told why).
-    // The devices start as the history last saw them.
+    // The devices start as the history last saw them; the web endpoint starts
+    // last, once the state it shows is loaded.
     bool start();
+
+    // Where the web endpoint listens; 0 while it does not.
+    std::uint16_t web_port() const;
 
     // Reads the three files again and puts them in force at once. When one
     // cannot be read, the values in use stay and that file's error is told.
@@ -94,4 +102,6 @@ class MonitorServices {
     std::unique_ptr<CheckKeeper> keeper_;
     NoticeSender* notices_ = nullptr;
     StartupSteps steps_;
+    std::unique_ptr<SnapshotPublisher> snapshots_;
+    std::unique_ptr<WebServer> web_;
 };

@@ -1,0 +1,67 @@
+#pragma once
+// The read-only HTTP endpoint (libmicrohttpd): /metrics, /api/status, / and
+// /target/ADDRESS. GET and HEAD only; loopback unless told otherwise, and
+// then only with a bearer token; TLS from certificate and key files. Its
+// threads answer from the published snapshot and the history store, so a
+// slow or hostile client never reaches the checks or the window.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "history/history_store.h"
+
+class SnapshotPublisher;
+
+struct ListenOptions {
+    QString address = QStringLiteral("127.0.0.1"); // IPv4
+    std::uint16_t port = 0;                        // 0: any free one
+    QString token_file;                            // empty: no token asked
+    QString cert_file, key_file;                   // PEM; both or neither
+};
+
+// "ADDR:PORT" (an IPv4 address); none when it is not one, *why says so.
+std::optional<ListenOptions> parse_listen_address(const QString& text, QString* why);
+bool is_loopback_address(const QString& address);
+
+// A token file as the server takes it: only its owner may read it, and a
+// trailing line break is not part of the token. Empty with *why on refusal.
+QByteArray read_token_file(const QString& path, QString* why);
+
+// Equal in time independent of where they differ.
+bool tokens_equal(const QByteArray& given, const QByteArray& expected);
+
+// Where the pages read figures, events and graphs; any thread.
+struct WebHistory {
+    std::function<std::vector<DeviceFigures>(qint64 now_s)> figures;
+    std::function<std::vector<StoredEvent>(const QString& address, int limit)> events;
+    std::function<GraphInput(const QString& address, GraphRange range, qint64 now_s)> graph;
+};
+
+struct WebLimits {
+    unsigned connections = 512;                    // in all
+    unsigned connections_per_ip = 384;             // the rest stays free for other addresses
+    unsigned timeout_s = 10;                       // idle connection
+    std::size_t memory_per_connection = 32 * 1024; // request line and headers
+    unsigned threads = 2;
+};
+
+class WebServer {
+  public:
+    WebServer(const SnapshotPublisher& snapshots, WebHistory history, WebLimits limits = {});
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // Starts listening; empty when it does, else why not, for the operator.
+    QString start(const ListenOptions& options);
+    std::uint16_t port() const;
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};

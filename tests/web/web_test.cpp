@@ -1,0 +1,607 @@
+// The web endpoint: its texts from a snapshot, then the real binary with
+// --listen against hosts in test namespaces, read by curl, promtool, a real
+// Prometheus, hostile clients and headless Chromium.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/command_line.h"
+#include "core/cp932.h"
+#include "history/history_store.h"
+#include "support/echo_world.h"
+#include "support/net_namespace.h"
+#include "support/smtp_test_server.h"
+#include "support/test_ca.h"
+#include "support/work_dir.h"
+#include "web/metrics_text.h"
+#include "web/web_pages.h"
+#include "web/web_snapshot.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limit.count())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+bool have(const char* program) {
+    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
+}
+
+// Skips, or fails under CI where every part must be there.
+#define NEED(condition, why)                                                                       \
+    if (!(condition)) {                                                                            \
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))                                   \
+            FAIL() << why;                                                                         \
+        GTEST_SKIP() << why;                                                                       \
+    }
+
+struct Outcome {
+    int code = -1;
+    QByteArray out, err;
+};
+
+Outcome run(const QString& program, const QStringList& arguments, int ms = 15000) {
+    QProcess p;
+    p.start(program, arguments);
+    Outcome r;
+    if (!p.waitForFinished(ms)) {
+        p.kill();
+        p.waitForFinished();
+    } else {
+        r.code = p.exitCode();
+    }
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// curl's status code and body; extra arguments before the URL.
+struct Http {
+    int status = 0;
+    QByteArray body;
+};
+
+Http curl(const QString& url, const QStringList& extra = {}) {
+    const Outcome r = run("curl", QStringList{"-s", "-m", "5", "-o", "-", "-w", "\n%{http_code}"} +
+                                      extra + QStringList{url});
+    Http h;
+    const qsizetype cut = r.out.lastIndexOf('\n');
+    h.status = r.out.mid(cut + 1).toInt();
+    h.body = r.out.left(std::max<qsizetype>(cut, 0));
+    return h;
+}
+
+class Pelmora {
+  public:
+    Pelmora(const TempWorkDir& dir, const QStringList& arguments, const QString& netns = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        use_test_lock(env);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.root());
+        const QStringList all = QStringList{"--headless", "--minute-ms=500"} + arguments;
+        if (netns.isEmpty())
+            process.start(PELMORA_BINARY, all);
+        else
+            process.start("ip", QStringList{"netns", "exec", netns, PELMORA_BINARY} + all);
+        process.waitForStarted();
+    }
+    ~Pelmora() {
+        if (process.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+            if (!process.waitForFinished(3000))
+                process.kill();
+            process.waitForFinished();
+        }
+    }
+    // Waits for "listening"; false when it ended or never said so.
+    bool listening() {
+        return wait_for([&] {
+                   process.waitForReadyRead(50);
+                   said += QString::fromLocal8Bit(process.readAllStandardError());
+                   return said.contains(QStringLiteral("待ち受けています")) ||
+                          process.state() == QProcess::NotRunning;
+               }) &&
+               said.contains(QStringLiteral("待ち受けています"));
+    }
+    QProcess process;
+    QString said;
+};
+
+// A folder with one check a (short) minute and the given targets.
+void write_files(const TempWorkDir& dir, const QString& kanshi) {
+    dir.write("conf.ini",
+              conf_bytes(1, 1, 64, 255,
+                         "127.0.0.1:" + QByteArray::number(SmtpTestServer::unused_port())));
+    dir.write("kanshi.ini", *cp932_encode(kanshi));
+}
+
+QString token_file(const TempWorkDir& dir, const QByteArray& token, QFile::Permissions extra = {}) {
+    dir.write("token", token + "\n");
+    QFile::setPermissions(dir.path("token"), QFile::ReadOwner | QFile::WriteOwner | extra);
+    return dir.path("token");
+}
+
+QString url(quint16 port, const QString& path = "/metrics") {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+}
+
+} // namespace
+
+TEST(WebTexts, MetricsAreEscapedUniqueAndCompleteFromTheStart) {
+    WebSnapshot s;
+    s.version = "2.4.0";
+    s.interval_minutes = 5;
+    s.targets = {{1, "10.0.0.1", "本社\"ルータ\\\n", "", "", TargetState::Answering, 1.5, 100},
+                 {2, "10.0.0.1", "本社\"ルータ\\\n", "", "", TargetState::Silent, {}, 200},
+                 {3, "10.0.0.3", "予備", "", "", TargetState::NotMonitored, {}, {}},
+                 {4, "10.0.0.4", "<b>", "", "", TargetState::Unchecked, {}, {}}};
+    const QString text = QString::fromUtf8(metrics_text(s));
+    const QString labels = R"(record="%1",address="10.0.0.1",name="本社\"ルータ\\\n")";
+    for (const QString& line :
+         {"pelmora_target_up{" + labels.arg(1) + "} 1",
+          "pelmora_target_up{" + labels.arg(2) + "} 0",
+          "pelmora_target_rtt_seconds{" + labels.arg(1) + "} 0.0015",
+          "pelmora_target_state_change_timestamp_seconds{" + labels.arg(2) + "} 200",
+          QString("pelmora_checks_total 0"), QString("pelmora_notices_total{result=\"failed\"} 0"),
+          QString("pelmora_targets{state=\"unknown\"} 1"),
+          QString("pelmora_build_info{version=\"2.4.0\"} 1"),
+          QString("pelmora_interval_seconds 300"), QString("pelmora_delivery_stopped 0")})
+        EXPECT_TRUE(text.contains(line + "\n")) << line.toStdString() << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains("record=\"3\"")); // unmonitored: no up sample
+    EXPECT_FALSE(text.contains("\npelmora_last_check_timestamp_seconds "));
+    EXPECT_EQ(text.count("# HELP "), 12);
+    EXPECT_EQ(text.count("# TYPE "), 12);
+    if (have("promtool")) {
+        TempWorkDir dir;
+        dir.write("m", text.toUtf8());
+        const Outcome r = run("sh", {"-c", "promtool check metrics < " + dir.path("m")});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    }
+    // the pages escape what comes from files
+    const QString page = QString::fromUtf8(status_page(s, {}));
+    EXPECT_TRUE(page.contains("&lt;b&gt;"));
+    EXPECT_FALSE(page.contains("<b>"));
+    EXPECT_TRUE(page.contains("<tr class=\"down\">"));
+    // the alert rules the README gives are valid and use these metrics
+    const QString rules = PELMORA_TEST_SUPPORT_DIR "/../../docs/prometheus/pelmora-rules.yml";
+    if (have("promtool")) {
+        const Outcome r = run("promtool", {"check", "rules", rules});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    }
+    QFile file(rules);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray rule_text = file.readAll();
+    for (const char* name : {"pelmora_target_up", "pelmora_last_check_timestamp_seconds",
+                             "pelmora_interval_seconds", "pelmora_delivery_stopped"}) {
+        EXPECT_TRUE(rule_text.contains(name)) << name;
+        EXPECT_TRUE(text.contains(QLatin1String(name))) << name;
+    }
+}
+
+TEST(WebTexts, ListenOptionsAreParsedAndCheckedTogether) {
+    struct Case {
+        QStringList arguments;
+        bool ok;
+        QString address;
+        int port;
+    };
+    const Case cases[] = {
+        {{"--listen", "127.0.0.1:9787"}, true, "127.0.0.1", 9787},
+        {{"--listen=0.0.0.0:80", "--listen-token-file", "t"}, true, "0.0.0.0", 80},
+        {{"--listen", "localhost:9787"}, false, {}, 0},
+        {{"--listen", "127.0.0.1:70000"}, false, {}, 0},
+        {{"--listen", "127.0.0.1"}, false, {}, 0},
+        {{"--listen"}, false, {}, 0},
+        {{"--listen-token-file", "t"}, false, {}, 0}, // without --listen
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = parse_command_line(QStringList{"pelmora"} + c.arguments);
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        EXPECT_EQ(line.error.isEmpty(), c.ok) << line.error.toStdString();
+        if (c.ok) {
+            ASSERT_TRUE(line.listen);
+            EXPECT_EQ(line.listen->address, c.address);
+            EXPECT_EQ(line.listen->port, c.port);
+        }
+    }
+    EXPECT_TRUE(is_loopback_address("127.9.9.9"));
+    EXPECT_FALSE(is_loopback_address("128.0.0.1"));
+    EXPECT_TRUE(tokens_equal("abc", "abc"));
+    EXPECT_FALSE(tokens_equal("abc", "abd"));
+    EXPECT_FALSE(tokens_equal("abc", "abcd"));
+    EXPECT_FALSE(tokens_equal("", "abc"));
+}
+
+TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
+    NEED(have("curl"), "curl is needed");
+    TempWorkDir dir;
+    write_files(dir, "127.0.0.1\r\nループバック／内線1／山田\r\n 0 \r\n");
+    const QString port = QString::number(SmtpTestServer::unused_port());
+    {
+        // refused at start: another address without a token, a token others may read
+        struct Refused {
+            QStringList arguments;
+            QString said;
+        };
+        const Refused refusals[] = {
+            {{"--listen", "198.18.0.1:" + port}, "--listen-token-file"},
+            {{"--listen", "127.0.0.1:" + port, "--listen-token-file",
+              token_file(dir, "secret", QFile::ReadGroup)},
+             "chmod 600"},
+            {{"--listen", "127.0.0.1:" + port, "--listen-cert", dir.path("none")}, "--listen-key"},
+        };
+        for (const Refused& r : refusals) {
+            Pelmora p(dir, r.arguments);
+            ASSERT_TRUE(p.process.waitForFinished(5000));
+            EXPECT_EQ(p.process.exitCode(), 1);
+            const QString said = QString::fromLocal8Bit(p.process.readAllStandardError());
+            EXPECT_TRUE(said.contains(r.said)) << said.toStdString();
+        }
+    }
+    Pelmora p(dir, {"--listen", "127.0.0.1:" + port, "--listen-token-file",
+                    token_file(dir, "s3cret-token")});
+    ASSERT_TRUE(p.listening()) << p.said.toStdString();
+    const QString bearer = "Authorization: Bearer s3cret-token";
+    const QString metrics = url(port.toUShort());
+    ASSERT_TRUE(wait_for([&] {
+        return curl(metrics, {"-H", bearer}).body.contains("\npelmora_last_check_timestamp");
+    }));
+    const QByteArray before = curl(metrics, {"-H", bearer}).body;
+    struct Ask {
+        QStringList extra;
+        QString path;
+        int status;
+    };
+    const QString big(40000, 'x');
+    const Ask asks[] = {
+        {{}, "/metrics", 401},
+        {{"-H", "Authorization: Bearer s3cret-tokeN"}, "/metrics", 401},
+        {{"-H", "Authorization: Bearer  s3cret-token"}, "/metrics", 401},
+        {{"-H", "Authorization: bearer s3cret-token"}, "/metrics", 401},
+        {{"-H", "Authorization: Basic czNjcmV0LXRva2Vu"}, "/metrics", 401},
+        {{"-H", bearer}, "/metrics", 200},
+        {{"-H", bearer, "-I"}, "/metrics", 200},
+        {{"-H", bearer}, "/api/status", 200},
+        {{"-H", bearer}, "/", 200},
+        {{"-H", bearer}, "/target/127.0.0.1", 200},
+        {{"-H", bearer}, "/target/10.1.1.1", 404},
+        {{"-H", bearer}, "/nothing", 404},
+        {{"-H", bearer, "-X", "POST", "-d", "a=1"}, "/metrics", 405},
+        {{"-H", bearer, "-X", "DELETE"}, "/", 405},
+        {{"-H", bearer, "-X", "PUT", "-d", "x"}, "/api/status", 405},
+        {{"-H", bearer, "-H", "X-Big: " + big}, "/metrics", 431},
+        {{"-H", bearer}, "/" + big, 414},
+    };
+    for (const Ask& a : asks) {
+        SCOPED_TRACE((a.extra.join(' ').left(60) + " " + a.path.left(40)).toStdString());
+        const Http h = curl(url(port.toUShort(), a.path), a.extra);
+        EXPECT_GE(h.status, a.status / 100 * 100);
+        EXPECT_EQ(h.status, a.status) << h.body.left(200).toStdString();
+        if (a.status == 200 && a.path == "/metrics" && !a.extra.contains("-I")) {
+            EXPECT_TRUE(h.body.startsWith("# HELP")) << h.body.left(200).toStdString();
+        }
+    }
+    // nothing changed: the counters went on by checks alone
+    const QByteArray after = curl(metrics, {"-H", bearer}).body;
+    EXPECT_TRUE(after.contains("pelmora_notices_total{result=\"sent\"} 0")) << after.toStdString();
+    EXPECT_EQ(before.contains("pelmora_delivery_stopped 0"),
+              after.contains("pelmora_delivery_stopped 0"));
+    const Http json = curl(url(port.toUShort(), "/api/status"), {"-H", bearer});
+    const QJsonObject status = QJsonDocument::fromJson(json.body).object();
+    EXPECT_EQ(status["targets"].toArray()[0].toObject()["name"].toString(),
+              QStringLiteral("ループバック"));
+    EXPECT_EQ(status["targets"].toArray()[0].toObject()["state"].toString(), "up");
+    if (have("promtool")) {
+        TempWorkDir scrape;
+        scrape.write("m", after);
+        const Outcome r = run("sh", {"-c", "promtool check metrics < " + scrape.path("m")});
+        EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    }
+}
+
+TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
+    NEED(have("curl"), "curl is needed");
+    NetNamespace netns("web");
+    const QString ns = QString::fromStdString(netns.name());
+    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
+    ASSERT_TRUE(netns.run("ip addr add 198.18.0.1/32 dev lo"));
+    TestCa ca;
+    const ServerCertificate cert = ca.issue("pelmora", "IP:198.18.0.1");
+    TempWorkDir dir;
+    write_files(dir, "198.18.0.1\r\n自分\r\n 0 \r\n");
+    Pelmora p(dir,
+              {"--listen", "198.18.0.1:9443", "--listen-token-file", token_file(dir, "tls-token"),
+               "--listen-cert", cert.cert, "--listen-key", cert.key},
+              ns);
+    ASSERT_TRUE(p.listening()) << p.said.toStdString();
+    const auto ask = [&](const QString& extra) {
+        const Outcome r =
+            run("ip", {"netns", "exec", ns, "sh", "-c",
+                       "curl -s -o /dev/null -w '%{http_code}' -m 5 --cacert " + ca.cert() + " " +
+                           extra + " https://198.18.0.1:9443/metrics"});
+        return r.out.toInt();
+    };
+    EXPECT_EQ(ask("-H 'Authorization: Bearer tls-token'"), 200);
+    EXPECT_EQ(ask(""), 401);
+    // plain HTTP on the TLS port gets no page
+    const Outcome plain =
+        run("ip", {"netns", "exec", ns, "curl", "-s", "-m", "3", "-H",
+                   "Authorization: Bearer tls-token", "http://198.18.0.1:9443/metrics"});
+    EXPECT_FALSE(plain.out.contains("pelmora_")) << plain.out.toStdString();
+}
+
+namespace {
+
+// A real Prometheus on loopback with a storage of its own, scraping one
+// target every second; its query API read through curl.
+class Prometheus {
+  public:
+    Prometheus(const TempWorkDir& dir, quint16 target, const QString& credentials_file) {
+        port = SmtpTestServer::unused_port();
+        QString config = QStringLiteral("global: {scrape_interval: 1s, evaluation_interval: 1s}\n"
+                                        "scrape_configs:\n"
+                                        "  - job_name: pelmora\n"
+                                        "    static_configs: [{targets: ['127.0.0.1:%1']}]\n")
+                             .arg(target);
+        if (!credentials_file.isEmpty())
+            config += "    authorization: {credentials_file: '" + credentials_file + "'}\n";
+        dir.write("prometheus.yml", config.toUtf8());
+        process.start("prometheus",
+                      {"--config.file=" + dir.path("prometheus.yml"),
+                       "--storage.tsdb.path=" + dir.path("tsdb"),
+                       QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port)});
+        process.waitForStarted();
+    }
+    ~Prometheus() {
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished();
+    }
+    // The value of pelmora_target_up by address; empty until scraped.
+    std::map<QString, QString> target_up() {
+        const Http h = curl(QStringLiteral("http://127.0.0.1:%1/api/v1/query?query="
+                                           "pelmora_target_up")
+                                .arg(port));
+        std::map<QString, QString> out;
+        const QJsonArray result =
+            QJsonDocument::fromJson(h.body).object()["data"].toObject()["result"].toArray();
+        for (const QJsonValue& series : result)
+            out[series["metric"]["address"].toString()] = series["value"][1].toString();
+        return out;
+    }
+    quint16 port = 0;
+    QProcess process;
+};
+
+} // namespace
+
+TEST(WebLive, PrometheusScrapesTheAnsweringAndTheSilentDeviceWithAndWithoutAToken) {
+    NEED(have("prometheus") && have("curl"), "prometheus and curl are needed");
+    EchoWorld world;
+    NEED(world.ok(), world.why_not());
+    const QString answering = QString::fromStdString(world.answering_address());
+    const QString silent = QString::fromStdString(world.silent_address());
+    for (const bool with_token : {false, true}) {
+        SCOPED_TRACE(with_token ? "token" : "no token");
+        TempWorkDir dir;
+        write_files(dir, answering + "\r\n本社\r\n 0 \r\n" + silent + "\r\n支店\r\n 0 \r\n");
+        const quint16 port = SmtpTestServer::unused_port();
+        QStringList arguments{"--listen", QStringLiteral("127.0.0.1:%1").arg(port)};
+        const QString token = with_token ? token_file(dir, "prom-token") : QString();
+        if (with_token)
+            arguments << "--listen-token-file" << token;
+        Pelmora p(dir, arguments);
+        ASSERT_TRUE(p.listening()) << p.said.toStdString();
+        Prometheus prometheus(dir, port, token);
+        std::map<QString, QString> up;
+        EXPECT_TRUE(wait_for(
+            [&] {
+                up = prometheus.target_up();
+                return up.size() == 2;
+            },
+            30s))
+            << QString::fromLocal8Bit(prometheus.process.readAllStandardError())
+                   .right(2000)
+                   .toStdString();
+        EXPECT_EQ(up[answering], "1");
+        EXPECT_EQ(up[silent], "0");
+    }
+}
+
+TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
+    NEED(have("curl"), "curl is needed");
+    TempWorkDir dir;
+    write_files(dir, "127.0.0.1\r\nループバック\r\n 0 \r\n");
+    const quint16 port = SmtpTestServer::unused_port();
+    Pelmora p(dir, {"--listen", QStringLiteral("127.0.0.1:%1").arg(port)});
+    ASSERT_TRUE(p.listening()) << p.said.toStdString();
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<int> slow, endless;
+    for (int i = 0; i < 205; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        (i < 200 ? slow : endless).push_back(fd);
+    }
+    const auto trickle = [](int fd, const char* bytes) {
+        return ::send(fd, bytes, std::strlen(bytes), MSG_NOSIGNAL);
+    };
+    for (int fd : slow)
+        trickle(fd, "GET /metrics HTTP/1.1\r\n");
+    for (int fd : endless)
+        trickle(fd, "GET / HTTP/1.1\r\nHost: x\r\n");
+    const std::string filler = "X-Filler: " + std::string(2000, 'a') + "\r\n";
+    const int log_checks_before = dir.read("pelmora.log").count("\tcheck\t");
+    QElapsedTimer running;
+    running.start();
+    qint64 slowest_ms = 0;
+    int scrapes = 0;
+    int endless_closed = 0;
+    while (running.elapsed() < 6000) {
+        for (int fd : slow) // a byte now and then keeps them alive
+            trickle(fd, "X");
+        for (int& fd : endless) {
+            if (fd >= 0 && trickle(fd, filler.c_str()) < 0) {
+                ::close(fd);
+                fd = -1;
+                ++endless_closed;
+            }
+        }
+        QElapsedTimer scrape;
+        scrape.start();
+        const Http h = curl(url(port));
+        slowest_ms = std::max(slowest_ms, scrape.elapsed());
+        EXPECT_EQ(h.status, 200);
+        ++scrapes;
+        QThread::msleep(200);
+    }
+    const int checks = dir.read("pelmora.log").count("\tcheck\t") - log_checks_before;
+    EXPECT_LT(slowest_ms, 1000) << scrapes << " scrapes";
+    EXPECT_GE(checks, 6000 / 500 * 9 / 10 - 1) << "checks in 6 s of 500 ms minutes";
+    for (int fd : slow)
+        ::close(fd);
+    for (int fd : endless)
+        if (fd >= 0)
+            ::close(fd);
+    EXPECT_EQ(endless_closed, 5) << "headers past the memory limit end the connection";
+    EXPECT_EQ(p.process.state(), QProcess::Running);
+}
+
+TEST(WebLive, HeadlessChromiumShowsTheStatusTableAndADeviceGraph) {
+    const QString browser = have("chromium") ? "chromium" : "";
+    NEED(!browser.isEmpty(), "chromium is needed (scripts/install-deps.sh --extra)");
+    // The browser and Pelmora in a namespace with nothing but loopback, so
+    // that no request of the browser's own leaves the machine.
+    NetNamespace netns("chr");
+    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
+    const QString ns = QString::fromStdString(netns.name());
+    TempWorkDir dir;
+    write_files(dir, "127.0.0.1\r\nループバック<i>／内線1／山田\r\n 0 \r\n"
+                     "127.0.0.2\r\n予備\r\n 1 \r\n");
+    Pelmora p(dir, {"--listen", "127.0.0.1:9787"}, ns);
+    ASSERT_TRUE(p.listening()) << p.said.toStdString();
+    const auto dom = [&](const QString& path) {
+        const Outcome r = run("ip",
+                              {"netns", "exec", ns, browser, "--headless", "--no-sandbox",
+                               "--disable-gpu", "--user-data-dir=" + dir.path("chromium"),
+                               "--dump-dom", "http://127.0.0.1:9787" + path},
+                              60000);
+        return QString::fromUtf8(r.out);
+    };
+    QString page;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            page = dom("/");
+            return page.contains(QStringLiteral("応答あり"));
+        },
+        30s))
+        << page.toStdString();
+    for (const QString& text :
+         {QStringLiteral("監視状況"), QStringLiteral("稼働率(24時間)"),
+          QStringLiteral("稼働率(30日)"), QStringLiteral("平均応答(24時間)"),
+          QStringLiteral("監視対象外"), QStringLiteral("ループバック&lt;i&gt;"),
+          QStringLiteral("前回の監視")})
+        EXPECT_TRUE(page.contains(text)) << text.toStdString();
+    const QString target = dom("/target/127.0.0.1");
+    EXPECT_TRUE(target.contains("<svg")) << target.toStdString();
+    EXPECT_TRUE(target.contains(QStringLiteral("応答時間（24時間）"))) << target.toStdString();
+}
+
+TEST(WebLive, PagesDrawTheStoredHistoryAndTheStopBannerInChromium) {
+    const QString browser = have("chromium") ? "chromium" : "";
+    NEED(!browser.isEmpty(), "chromium is needed (scripts/install-deps.sh --extra)");
+    NetNamespace netns("shot");
+    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
+    const QString ns = QString::fromStdString(netns.name());
+    TempWorkDir dir;
+    // the second device never answers; delivery stops after one notice
+    write_files(dir, QStringLiteral("127.0.0.1\r\n本社ルータ／03-1234-5678／山田\r\n 0 \r\n"
+                                    "999.0.0.1\r\n支店ルータ／06-1234-5678／佐藤\r\n 0 \r\n"
+                                    "127.0.0.3\r\n予備機\r\n 1 \r\n"));
+    dir.write("conf.ini", conf_bytes(1, 1, 64, 1, "127.0.0.1:1"));
+    // three days of checks every five minutes; the branch drops one hour in five
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    qint64 clock = now - 3 * 86400;
+    {
+        HistoryOptions options;
+        options.path = dir.path("pelmora.db");
+        options.now_s = [&clock] { return clock; };
+        HistoryStore store(options);
+        bool branch_was_up = true;
+        for (; clock < now - 60; clock += 300) {
+            CheckRecord r;
+            r.started = QDateTime::fromSecsSinceEpoch(clock);
+            const bool branch_up = (clock / 3600) % 5 != 0;
+            const qint64 wave = 800 + (clock / 300 % 24) * 40;
+            r.samples = {{"127.0.0.1", "本社ルータ", true, wave},
+                         {"999.0.0.1", "支店ルータ", branch_up,
+                          branch_up ? std::optional<qint64>(wave * 9) : std::nullopt}};
+            if (branch_up != branch_was_up)
+                r.changes.push_back({branch_up ? DeviceChangeKind::Up : DeviceChangeKind::Down,
+                                     "999.0.0.1", "支店ルータ", r.started, branch_up ? 3600 : 0});
+            branch_was_up = branch_up;
+            ASSERT_EQ(store.keep(r), QString());
+        }
+    }
+    Pelmora p(dir, {"--listen", "127.0.0.1:9787"}, ns);
+    ASSERT_TRUE(p.listening()) << p.said.toStdString();
+    const auto browse = [&](const QStringList& what, const QString& path) {
+        return run("ip",
+                   QStringList{"netns", "exec", ns, browser, "--headless", "--no-sandbox",
+                               "--disable-gpu", "--hide-scrollbars", "--window-size=1100,900",
+                               "--user-data-dir=" + dir.path("chromium")} +
+                       what + QStringList{"http://127.0.0.1:9787" + path},
+                   60000);
+    };
+    QString page;
+    ASSERT_TRUE(wait_for(
+        [&] {
+            page = QString::fromUtf8(browse({"--dump-dom"}, "/").out);
+            return page.contains(QStringLiteral("メール配信停止中"));
+        },
+        30s))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("<td class=\"n\">8\\d\\.\\d\\d%"))))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("<td class=\"n\">100.00%"))) << page.toStdString();
+    const QString target = QString::fromUtf8(browse({"--dump-dom"}, "/target/999.0.0.1").out);
+    EXPECT_TRUE(target.contains("stroke=\"#1560bd\"")) << "the median line";
+    EXPECT_TRUE(target.contains("fill=\"#d00\"")) << "checks without an answer";
+    EXPECT_TRUE(target.contains(QStringLiteral("応答あり"))) << "the events";
+    // PELMORA_SCREENSHOTS=docs keeps pictures of both pages
+    const QString shots = qEnvironmentVariable("PELMORA_SCREENSHOTS");
+    if (!shots.isEmpty()) {
+        browse({"--screenshot=" + QDir(shots).absoluteFilePath("status-page.png")}, "/");
+        browse({"--screenshot=" + QDir(shots).absoluteFilePath("target-page.png")},
+               "/target/999.0.0.1");
+    }
+}
