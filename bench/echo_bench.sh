@@ -164,14 +164,16 @@ fi
 # sweep, median of RUNS sweeps in one process): the raw socket held by the
 # process, the raw socket held by pelmora-echo, the datagram socket.
 echo
-printf '| Targets (1001) | Attempts | Raw socket in process (s) | Through pelmora-echo (s) | Datagram socket (s) | Helper / raw |\n'
+printf '| Targets (1001) | Attempts | Raw socket in process (ms) | Through pelmora-echo (ms) | Datagram socket (ms) | Helper / raw |\n'
 printf '|---|---|---|---|---|---|\n'
+ms() { awk -v s="$1" 'BEGIN { printf "%.3f", s * 1000 }'; }
 for case in answering silent half; do
     for attempts in 1 3; do
         list=$work/$case
         sr=$(inside "$bench" engine-raw "$list" "$attempts" "$ttl" "$runs" | field seconds)
         sh=$(inside "$bench" engine-helper "$list" "$attempts" "$ttl" "$runs" | field seconds)
         sd=$(inside "$bench" engine-datagram "$list" "$attempts" "$ttl" "$runs" | field seconds)
-        printf '| %s | %s | %.3f | %.3f | %.3f | %s |\n' "$case" "$attempts" "$sr" "$sh" "$sd" "$(ratio "$sh" "$sr")"
+        printf '| %s | %s | %s | %s | %s | %s |\n' "$case" "$attempts" "$(ms "$sr")" "$(ms "$sh")" "$(ms "$sd")" "$(ratio "$sh" "$sr")"
     done
 done
+printf '\nMedian of %s sweeps each; load average at the end: %s\n' "$runs" "$(cut -d' ' -f1-3 /proc/loadavg)"
