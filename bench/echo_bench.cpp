@@ -12,7 +12,8 @@
 // time. The walk modes try the first SAMPLE targets of the list (default:
 // all) one attempt after another and scale the time up to the whole list;
 // a list that mixes kinds should alternate them. Output, one line:
-//   seconds=<s> wrong=<outcomes against expectation> sampled=<targets walked or swept>
+//   seconds=<s, to the microsecond> wrong=<outcomes against expectation> sampled=<targets walked or
+//   swept>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -128,7 +129,8 @@ int main(int argc, char** argv) {
                 wrong += (outcomes[i] == EchoOutcome::Reachable) != list[i].up;
         }
         std::sort(times.begin(), times.end());
-        std::printf("seconds=%.3f wrong=%d sampled=%zu\n", times[times.size() / 2], wrong,
+        // to the microsecond: a sweep of answering hosts takes a few milliseconds
+        std::printf("seconds=%.6f wrong=%d sampled=%zu\n", times[times.size() / 2], wrong,
                     list.size());
         return 0;
     }

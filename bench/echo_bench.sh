@@ -20,10 +20,14 @@
 #
 #   bench/echo_bench.sh [RUNS]            (default 5)
 #   bench/echo_bench.sh --inside [RUNS]   the second table only (no fping)
+#   bench/echo_bench.sh --inside --fifo [RUNS]
+#       the same at real-time priority (SCHED_FIFO 10, the helper too): on a
+#       machine busy compiling, the sweeps then wait for no compiler
 set -euo pipefail
 
-inside_only=0
+inside_only=0 priority=()
 if [ "${1:-}" = --inside ]; then inside_only=1; shift; fi
+if [ "${1:-}" = --fifo ]; then priority=(chrt -f 10); shift; fi
 runs=${1:-5}
 ttl=64
 here=$(cd "$(dirname "$0")" && pwd)
@@ -99,7 +103,7 @@ for n in $(seq 0 1000); do
     echo "$(address 20 "$n") down" >> "$work/late300"
 done
 
-inside() { ip netns exec "$p" "$@"; }
+inside() { "${priority[@]}" ip netns exec "$p" "$@"; }
 field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
 
 # Wall time of one command in the prober's namespace, from before
@@ -164,14 +168,17 @@ fi
 # sweep, median of RUNS sweeps in one process): the raw socket held by the
 # process, the raw socket held by pelmora-echo, the datagram socket.
 echo
-printf '| Targets (1001) | Attempts | Raw socket in process (s) | Through pelmora-echo (s) | Datagram socket (s) | Helper / raw |\n'
+printf '| Targets (1001) | Attempts | Raw socket in process (ms) | Through pelmora-echo (ms) | Datagram socket (ms) | Helper / raw |\n'
 printf '|---|---|---|---|---|---|\n'
+ms() { awk -v s="$1" 'BEGIN { printf "%.3f", s * 1000 }'; }
 for case in answering silent half; do
     for attempts in 1 3; do
         list=$work/$case
         sr=$(inside "$bench" engine-raw "$list" "$attempts" "$ttl" "$runs" | field seconds)
         sh=$(inside "$bench" engine-helper "$list" "$attempts" "$ttl" "$runs" | field seconds)
         sd=$(inside "$bench" engine-datagram "$list" "$attempts" "$ttl" "$runs" | field seconds)
-        printf '| %s | %s | %.3f | %.3f | %.3f | %s |\n' "$case" "$attempts" "$sr" "$sh" "$sd" "$(ratio "$sh" "$sr")"
+        printf '| %s | %s | %s | %s | %s | %s |\n' "$case" "$attempts" "$(ms "$sr")" "$(ms "$sh")" "$(ms "$sd")" "$(ratio "$sh" "$sr")"
     done
 done
+printf '\nMedian of %s sweeps each%s; load average at the end: %s\n' "$runs" \
+    "${priority[*]:+ (${priority[*]})}" "$(cut -d' ' -f1-3 /proc/loadavg)"

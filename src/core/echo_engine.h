@@ -79,3 +79,18 @@ class EchoEngine {
     // empty), or nothing. Such a sweep says nothing about the targets.
     virtual std::optional<std::string> failure() const { return std::nullopt; }
 };
+
+// An engine that measures round trips: it makes the timed sweep, and the
+// plain one is that sweep's outcomes.
+class TimedEchoEngine : public EchoEngine {
+  public:
+    std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
+                                       int ttl) final {
+        std::vector<EchoOutcome> outcomes;
+        for (const EchoResult& result : check_all_timed(jobs, attempts, ttl))
+            outcomes.push_back(result.outcome);
+        return outcomes;
+    }
+    std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
+                                            int ttl) override = 0;
+};

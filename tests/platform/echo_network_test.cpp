@@ -12,6 +12,8 @@
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
+#include <set>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +52,25 @@ std::string own_loopback(int host) {
 }
 
 // The n-th of 1001 addresses in the /22 that starts at 198.18.<third>.0
+// Whether the process holds a raw IPv4 socket: one of its descriptors is a
+// socket listed in its network namespace's /proc/net/raw.
+bool holds_raw_socket(pid_t pid) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::ifstream table(proc + "/net/raw");
+    std::string line, inode;
+    std::set<std::string> raw; // "socket:[inode]"
+    for (std::getline(table, line); std::getline(table, line);) {
+        std::istringstream fields(line);
+        for (int i = 0; i < 10; ++i) // the tenth field
+            fields >> inode;
+        raw.insert("socket:[" + inode + "]");
+    }
+    for (const auto& fd : std::filesystem::directory_iterator(proc + "/fd"))
+        if (raw.contains(std::filesystem::read_symlink(fd.path()).string()))
+            return true;
+    return false;
+}
+
 std::string in_block(int third, int n) {
     return "198.18." + std::to_string(third + (n + 1) / 256) + "." + std::to_string((n + 1) % 256);
 }
@@ -395,6 +416,8 @@ class EchoThroughRouter : public ::testing::TestWithParam<EnginePath> {
             return nullptr;
         if (GetParam() == EnginePath::Helper) {
             auto helper = HelperEchoEngine::start(PELMORA_ECHO_HELPER);
+            // the raw socket it is there for, though this namespace grants datagram ones
+            EXPECT_TRUE(helper && holds_raw_socket(helper->helper_pid()));
             return helper ? std::unique_ptr<EchoEngine>(helper.take()) : nullptr;
         }
         auto socket =

@@ -16,31 +16,12 @@
 namespace {
 
 QString mode_argument(SmtpTestServer::Mode mode) {
-    switch (mode) {
-    case SmtpTestServer::Mode::Normal:
-        return QStringLiteral("normal");
-    case SmtpTestServer::Mode::RejectRecipient:
-        return QStringLiteral("reject550");
-    case SmtpTestServer::Mode::Greeting554:
-        return QStringLiteral("greet554");
-    case SmtpTestServer::Mode::Silent:
-        return QStringLiteral("silent");
-    case SmtpTestServer::Mode::StartTls:
-        return QStringLiteral("starttls");
-    case SmtpTestServer::Mode::Slow:
-        return QStringLiteral("slow");
-    case SmtpTestServer::Mode::MuteAfterData:
-        return QStringLiteral("mute-data");
-    case SmtpTestServer::Mode::MuteAfterQuit:
-        return QStringLiteral("mute-quit");
-    case SmtpTestServer::Mode::MuteAfterEhlo:
-        return QStringLiteral("mute-ehlo");
-    case SmtpTestServer::Mode::MuteAfterAuth:
-        return QStringLiteral("mute-auth");
-    case SmtpTestServer::Mode::MuteDataCommand:
-        return QStringLiteral("mute-datacmd");
-    }
-    return {};
+    // smtp_server.py's names, in the order of Mode
+    static const char* const names[] = {"normal",    "reject550", "greet554",    "silent",
+                                        "starttls",  "slow",      "mute-data",   "mute-quit",
+                                        "mute-ehlo", "mute-auth", "mute-datacmd"};
+    static_assert(std::size(names) == static_cast<int>(SmtpTestServer::Mode::MuteDataCommand) + 1);
+    return QString::fromLatin1(names[static_cast<int>(mode)]);
 }
 
 QByteArray read_all(const QString& path) {
@@ -143,24 +124,8 @@ std::vector<ReceivedMail> SmtpTestServer::messages() const {
     return mails;
 }
 
-int SmtpTestServer::sessions_opened() const {
-    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "open");
-}
-
-int SmtpTestServer::sessions_closed() const {
-    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "closed");
-}
-
-int SmtpTestServer::mail_commands() const {
-    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "mail");
-}
-
-int SmtpTestServer::auth_commands() const {
-    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "auth");
-}
-
-int SmtpTestServer::sessions_quit() const {
-    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), "quit");
+int SmtpTestServer::session_lines(const char* line) const {
+    return count_lines(read_all(dir_.filePath(QStringLiteral("sessions.log"))), line);
 }
 
 bool SmtpTestServer::wait_until_sessions_closed(std::chrono::milliseconds limit) const {

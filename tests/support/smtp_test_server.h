@@ -63,11 +63,12 @@ class SmtpTestServer {
 
     // Client sessions started and ended so far (a session starts with the
     // client's greeting; in Greeting554 and Silent mode with its connection).
-    int sessions_opened() const;
-    int sessions_closed() const;
-    int sessions_quit() const; // sessions the client ended with QUIT (Normal, RejectRecipient)
-    int mail_commands() const; // MAIL commands received, whatever their answer
-    int auth_commands() const; // AUTH commands received, whatever their answer
+    int sessions_opened() const { return session_lines("open"); }
+    int sessions_closed() const { return session_lines("closed"); }
+    // sessions the client ended with QUIT (Normal, RejectRecipient)
+    int sessions_quit() const { return session_lines("quit"); }
+    int mail_commands() const { return session_lines("mail"); } // MAIL, whatever the answer
+    int auth_commands() const { return session_lines("auth"); } // AUTH, whatever the answer
     // Waits until every session that was opened has ended.
     bool
     wait_until_sessions_closed(std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
@@ -77,6 +78,7 @@ class SmtpTestServer {
 
   private:
     void start(const QStringList& arguments);
+    int session_lines(const char* line) const; // lines of the server's session log
 
     QTemporaryDir dir_;
     QProcess process_;

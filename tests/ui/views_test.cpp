@@ -24,6 +24,22 @@ void press(QWidget& window, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModi
     QTest::keyClick(&window, key, mods);
 }
 
+const QString kStatusHeader =
+    QStringLiteral("No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\t"
+                   "稼働率(24時間)\t稼働率(30日)\t平均応答(24時間)\n");
+
+// Target n (1..3) of three_targets() as 監視状況 copies it.
+QString status_row(int n, const QString& state, const QString& rtt = {},
+                   const QString& since = {}) {
+    const QChar letter(u'A' + n - 1);
+    return QStringLiteral("%1\t10.0.0.%1\t%2\t%1\t%3\t%4\t%5\t%6\t\t\t\n")
+        .arg(QString::number(n), letter, letter.toLower(), state, rtt, since);
+}
+
+QColor cell_color(const QAbstractItemModel& shown, int row, int column, Qt::ItemDataRole role) {
+    return shown.index(row, column).data(role).value<QBrush>().color();
+}
+
 struct ViewsFixture : AppFixture {
     explicit ViewsFixture(const QByteArray& kanshi = three_targets())
         : AppFixture(kanshi, conf_bytes(5, 3, 64, 3)) {
@@ -107,12 +123,8 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     fx.app->status_window().open();
     StatusWindow* w = fx.status();
     ASSERT_TRUE(w);
-    EXPECT_EQ(w->copied_text(),
-              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\t"
-              "稼働率(24時間)\t稼働率(30日)\t平均応答(24時間)\n"
-              "1\t10.0.0.1\tA\t1\ta\t未確認\t\t\t\t\t\n"
-              "2\t10.0.0.2\tB\t2\tb\t未確認\t\t\t\t\t\n"
-              "3\t10.0.0.3\tC\t3\tc\t未確認\t\t\t\t\t\n");
+    EXPECT_EQ(w->copied_text(), kStatusHeader + status_row(1, "未確認") + status_row(2, "未確認") +
+                                    status_row(3, "未確認"));
 
     // right after opening the focus is in the filter box, which has nothing selected
     QTest::keyClick(w->filter, Qt::Key_C, Qt::ControlModifier);
@@ -124,24 +136,14 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     const QString at = first.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     // down first in red, not monitored last in grey
     EXPECT_EQ(w->shown->index(0, kNumberColumn).data().toString(), "2");
-    EXPECT_EQ(w->shown->index(0, kSinceColumn).data(Qt::BackgroundRole).value<QBrush>().color(),
-              QColor(255, 205, 205));
-    EXPECT_EQ(w->shown->index(2, kNumberColumn).data(Qt::ForegroundRole).value<QBrush>().color(),
-              QColor(128, 128, 128));
+    EXPECT_EQ(cell_color(*w->shown, 0, kSinceColumn, Qt::BackgroundRole), QColor(255, 205, 205));
+    EXPECT_EQ(cell_color(*w->shown, 2, kNumberColumn, Qt::ForegroundRole), QColor(128, 128, 128));
     EXPECT_EQ(w->windowTitle(), "監視状況（応答なし 1）");
     EXPECT_TRUE(fx.app->menu().tray_tip().endsWith("応答なし 1"));
     w->table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
-    EXPECT_EQ(w->copied_text(),
-              "No.\tアドレス\t機器名\t連絡先\t担当者\t状態\t応答時間(ms)\t状態の開始\t"
-              "稼働率(24時間)\t稼働率(30日)\t平均応答(24時間)\n"
-              "1\t10.0.0.1\tA\t1\ta\t応答あり\t0.3\t" +
-                  at +
-                  "\t\t\t\n"
-                  "2\t10.0.0.2\tB\t2\tb\t応答なし\t\t" +
-                  at +
-                  "\t\t\t\n"
-                  "3\t10.0.0.3\tC\t3\tc\t監視対象外\t\t" +
-                  at + "\t\t\t\n");
+    EXPECT_EQ(w->copied_text(), kStatusHeader + status_row(1, "応答あり", "0.3", at) +
+                                    status_row(2, "応答なし", {}, at) +
+                                    status_row(3, "監視対象外", {}, at));
     EXPECT_FALSE(w->checking->isVisibleTo(w));
 
     // a later check keeps "since" for an unchanged state and moves it on a change
@@ -163,8 +165,9 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     ASSERT_EQ(w->shown->rowCount(), 2);
     w->table->selectRow(0);
     const QString selected =
-        status_header().join('\t') + "\n" + "1\t10.0.0.1\tA\t1\ta\t応答なし\t\t" +
-        fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + "\t\t\t\n";
+        kStatusHeader +
+        status_row(1, "応答なし", {},
+                   fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     for (QWidget* focus : {static_cast<QWidget*>(w->table), static_cast<QWidget*>(w->filter)}) {
         QApplication::clipboard()->clear();
         QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);

@@ -53,6 +53,7 @@ bool single_host(std::uint32_t address) {
 
 std::vector<std::uint8_t> encode_request(const EchoHelperRequest& request) {
     std::vector<std::uint8_t> out(kRequestTag, kRequestTag + 4);
+    out.reserve(9 + request.destinations.size() * 4);
     put16(out, static_cast<std::uint32_t>(request.attempts));
     out.push_back(static_cast<std::uint8_t>(request.ttl));
     put16(out, static_cast<std::uint32_t>(request.destinations.size()));
@@ -90,6 +91,7 @@ std::vector<std::uint8_t> encode_response(const EchoHelperResponse& response) {
         put32(out, static_cast<std::uint32_t>(response.error_number));
     if (response.status != EchoHelperResponse::Status::Done)
         return out;
+    out.reserve(7 + response.targets.size() * 5);
     put16(out, static_cast<std::uint32_t>(response.targets.size()));
     for (const EchoHelperTarget& target : response.targets) {
         out.push_back(target.reached ? 1 : 0);

@@ -20,21 +20,17 @@ constexpr std::chrono::microseconds kBusyPause{200};
 
 class Rounds {
   public:
-    Rounds(EchoTransport& net, const std::vector<EchoJob>& jobs, int attempts,
+    Rounds(EchoTransport& net, const std::vector<std::uint32_t>& hosts, int attempts,
            const EchoTiming& timing, std::uint16_t first_sequence)
-        : net_(net), timing_(timing), outcome_(jobs.size(), EchoOutcome::Unreachable),
-          rtt_(jobs.size()), left_(jobs.size(), 0), destination_(jobs.size(), 0),
+        : net_(net), timing_(timing), outcome_(hosts.size(), EchoOutcome::Unreachable),
+          rtt_(hosts.size()), left_(hosts.size(), 0), destination_(hosts),
           next_sequence_(first_sequence) {
         const int per_target = std::max(1, attempts);
-        for (std::size_t i = 0; i < jobs.size(); ++i) {
-            if (!jobs[i].enabled) {
-                outcome_[i] = EchoOutcome::Skipped;
-            } else if (auto address = echo_destination(jobs[i].address)) {
-                destination_[i] = *address;
+        for (std::size_t i = 0; i < hosts.size(); ++i) {
+            if (hosts[i] != kNoHost) {
                 left_[i] = per_target;
                 ready_.push_back(i);
             }
-            // a text that names no host fails every attempt without a packet
         }
     }
 
@@ -174,15 +170,34 @@ class Rounds {
 
 } // namespace
 
-std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net, const std::vector<EchoJob>& jobs,
-                                         int attempts, const EchoTiming& timing,
-                                         std::uint16_t* next_sequence,
+std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net,
+                                         const std::vector<std::uint32_t>& hosts, int attempts,
+                                         const EchoTiming& timing, std::uint16_t* next_sequence,
                                          std::vector<std::optional<double>>* rtt_ms) {
-    Rounds rounds(net, jobs, attempts, timing, next_sequence ? *next_sequence : 0);
+    Rounds rounds(net, hosts, attempts, timing, next_sequence ? *next_sequence : 0);
     auto outcomes = rounds.run();
     if (next_sequence)
         *next_sequence = rounds.next_sequence();
     if (rtt_ms)
         *rtt_ms = rounds.rtt();
+    return outcomes;
+}
+
+std::vector<std::uint32_t> echo_hosts(const std::vector<EchoJob>& jobs) {
+    std::vector<std::uint32_t> hosts;
+    hosts.reserve(jobs.size());
+    for (const EchoJob& job : jobs)
+        hosts.push_back(job.enabled ? echo_destination(job.address).value_or(kNoHost) : kNoHost);
+    return hosts;
+}
+
+std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net, const std::vector<EchoJob>& jobs,
+                                         int attempts, const EchoTiming& timing,
+                                         std::uint16_t* next_sequence,
+                                         std::vector<std::optional<double>>* rtt_ms) {
+    auto outcomes = run_echo_rounds(net, echo_hosts(jobs), attempts, timing, next_sequence, rtt_ms);
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (!jobs[i].enabled)
+            outcomes[i] = EchoOutcome::Skipped;
     return outcomes;
 }

@@ -27,6 +27,14 @@ struct EchoTiming {
     std::chrono::microseconds busy_give_up{5'000'000};
 };
 
+// What a target's attempts go to, host byte order: kNoHost (0.0.0.0, never
+// sent to) for a target that gets no packet and stays unreachable.
+inline constexpr std::uint32_t kNoHost = 0;
+
+// The hosts of the jobs in order: kNoHost for a disabled job and for a text
+// that names no host.
+std::vector<std::uint32_t> echo_hosts(const std::vector<EchoJob>& jobs);
+
 // rtt_ms (when given) gets, per job, the round trip of the reply that made it
 // reachable, from the send of that attempt to the reply being read.
 // next_sequence (when given) is the first sequence number to use and comes
@@ -36,3 +44,9 @@ std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net, const std::vector<E
                                          int attempts, const EchoTiming& timing = {},
                                          std::uint16_t* next_sequence = nullptr,
                                          std::vector<std::optional<double>>* rtt_ms = nullptr);
+// The same for hosts already resolved (echo_hosts, or pelmora-echo's request,
+// which carries no text); a disabled target is then simply unreachable.
+std::vector<EchoOutcome> run_echo_rounds(EchoTransport& net,
+                                         const std::vector<std::uint32_t>& hosts, int attempts,
+                                         const EchoTiming& timing, std::uint16_t* next_sequence,
+                                         std::vector<std::optional<double>>* rtt_ms);

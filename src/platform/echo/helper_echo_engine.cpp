@@ -69,12 +69,12 @@ int HelperEchoEngine::spawn() {
     }
     fd_ = ends[0];
     pid_ = pid;
-    std::vector<std::uint8_t> greeting;
-    if (!exchange({}, greeting)) {
+    const std::size_t greeting = exchange({});
+    if (greeting == 0) {
         forget();
         return EPERM;
     }
-    const auto hello = read_response(greeting);
+    const auto hello = read_response({reply_.data(), greeting});
     if (!hello || hello->status != EchoHelperResponse::Status::Ready) {
         forget();
         return hello && hello->error_number ? hello->error_number : EPROTO;
@@ -94,35 +94,25 @@ void HelperEchoEngine::forget() {
     pid_ = -1;
 }
 
-// Sends the request (none: only reads) and reads one whole reply; false when
-// the helper is gone.
-bool HelperEchoEngine::exchange(const std::vector<std::uint8_t>& request,
-                                std::vector<std::uint8_t>& reply) {
+// Sends the request (none: only reads) and reads one whole reply into
+// reply_; its length, or 0 when the helper is gone.
+std::size_t HelperEchoEngine::exchange(std::span<const std::uint8_t> request) {
     if (!request.empty()) {
         ssize_t sent;
         do
             sent = ::send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
         while (sent < 0 && errno == EINTR);
         if (sent != static_cast<ssize_t>(request.size()))
-            return false;
+            return 0;
     }
-    reply.resize(kHelperMaxMessage);
+    // the buffer is sized once: no sweep pays for clearing 5 kB again
+    if (reply_.size() != kHelperMaxMessage)
+        reply_.resize(kHelperMaxMessage);
     ssize_t got;
     do
-        got = ::recv(fd_, reply.data(), reply.size(), 0);
+        got = ::recv(fd_, reply_.data(), reply_.size(), 0);
     while (got < 0 && errno == EINTR);
-    if (got <= 0)
-        return false;
-    reply.resize(static_cast<std::size_t>(got));
-    return true;
-}
-
-std::vector<EchoOutcome> HelperEchoEngine::check_all(const std::vector<EchoJob>& jobs, int attempts,
-                                                     int ttl) {
-    std::vector<EchoOutcome> outcomes;
-    for (const EchoResult& result : check_all_timed(jobs, attempts, ttl))
-        outcomes.push_back(result.outcome);
-    return outcomes;
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 std::vector<EchoResult> HelperEchoEngine::check_all_timed(const std::vector<EchoJob>& jobs,
@@ -133,6 +123,8 @@ std::vector<EchoResult> HelperEchoEngine::check_all_timed(const std::vector<Echo
     EchoHelperRequest request;
     request.attempts = std::clamp(attempts, 1, kHelperMaxAttempts);
     request.ttl = ttl_on_the_wire(ttl);
+    request.destinations.reserve(jobs.size());
+    asked.reserve(jobs.size());
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (!jobs[i].enabled) {
             results[i].outcome = EchoOutcome::Skipped;
@@ -159,9 +151,8 @@ std::vector<EchoResult> HelperEchoEngine::check_all_timed(const std::vector<Echo
                     return {};
                 }
             }
-            std::vector<std::uint8_t> reply;
-            if (exchange(bytes, reply))
-                response = read_response(reply);
+            if (const std::size_t got = exchange(bytes))
+                response = read_response({reply_.data(), got});
             if (!response) {
                 failure_ = reason("ended during a check", 0);
                 forget();

@@ -3,14 +3,16 @@
 // pelmora-echo, a helper started beside it that holds the raw socket, over a
 // socketpair. The process that loads Qt then holds neither a raw socket nor a
 // capability.
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 #include "core/echo_engine.h"
 
-class HelperEchoEngine : public EchoEngine {
+class HelperEchoEngine : public TimedEchoEngine {
   public:
     // Starts the helper at `helper_path` and waits for its greeting; the
     // failure when it cannot be started or got no socket.
@@ -19,8 +21,6 @@ class HelperEchoEngine : public EchoEngine {
     HelperEchoEngine(const HelperEchoEngine&) = delete;
     HelperEchoEngine& operator=(const HelperEchoEngine&) = delete;
 
-    std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
-                                       int ttl) override;
     // A helper that died is started again once per sweep; when that fails
     // the sweep returns nothing and failure() says why.
     std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
@@ -33,12 +33,13 @@ class HelperEchoEngine : public EchoEngine {
     explicit HelperEchoEngine(std::string helper_path) : path_(std::move(helper_path)) {}
     int spawn();   // 0, or the errno that kept a working helper from starting
     void forget(); // the helper is gone or useless: reap it, close our end
-    bool exchange(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply);
+    std::size_t exchange(std::span<const std::uint8_t> request);
 
     std::string path_;
     int fd_ = -1;
     pid_t pid_ = -1;
     std::optional<std::string> failure_;
+    std::vector<std::uint8_t> reply_; // the helper's last message
 };
 
 // Where pelmora-echo is looked for: beside the running program (the build

@@ -32,11 +32,6 @@ void reply(const EchoHelperResponse& response) {
     ::send(kPeer, bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
-std::string dotted(std::uint32_t address) {
-    return std::to_string(address >> 24) + '.' + std::to_string(address >> 16 & 255) + '.' +
-           std::to_string(address >> 8 & 255) + '.' + std::to_string(address & 255);
-}
-
 } // namespace
 
 int main() {
@@ -52,7 +47,9 @@ int main() {
         std::signal(signal, SIG_IGN);
     ::close_range(kPeer + 1, ~0u, 0);
 
-    EchoOpened<IcmpEchoSocket> socket = IcmpEchoSocket::open();
+    // the raw socket, which is what the helper is for: where the system
+    // grants datagram sockets pelmora needs no helper
+    EchoOpened<IcmpEchoSocket> socket = IcmpEchoSocket::open(IcmpEchoSocket::Kind::Raw);
     if (!drop_capabilities()) {
         reply({EchoHelperResponse::Status::Refused, errno, {}});
         return 1;
@@ -81,12 +78,10 @@ int main() {
             reply({EchoHelperResponse::Status::Refused, EINVAL, {}});
             continue;
         }
-        std::vector<EchoJob> jobs;
-        for (std::uint32_t destination : request->destinations)
-            jobs.push_back({dotted(destination)});
         EchoHelperResponse done;
+        done.targets.reserve(request->destinations.size());
         for (const EchoResult& result :
-             engine.check_all_timed(jobs, request->attempts, request->ttl))
+             engine.check_hosts(request->destinations, request->attempts, request->ttl))
             done.targets.push_back({result.outcome == EchoOutcome::Reachable, result.rtt_ms});
         reply(done);
     }

@@ -18,35 +18,33 @@ SocketEchoEngine::SocketEchoEngine(std::unique_ptr<IcmpEchoSocket> socket, EchoT
 
 SocketEchoEngine::SocketEchoEngine(EchoTiming timing) : timing_(timing) {}
 
-std::vector<EchoOutcome> SocketEchoEngine::check_all(const std::vector<EchoJob>& jobs, int attempts,
-                                                     int ttl) {
-    std::vector<EchoOutcome> outcomes;
-    for (const EchoResult& result : check_all_timed(jobs, attempts, ttl))
-        outcomes.push_back(result.outcome);
-    return outcomes;
-}
-
 std::vector<EchoResult> SocketEchoEngine::check_all_timed(const std::vector<EchoJob>& jobs,
                                                           int attempts, int ttl) {
     const bool any_enabled =
         std::any_of(jobs.begin(), jobs.end(), [](const EchoJob& job) { return job.enabled; });
-    if (any_enabled && !socket_)
+    // with nothing to send, no socket is opened for it
+    std::vector<EchoResult> results = any_enabled ? check_hosts(echo_hosts(jobs), attempts, ttl)
+                                                  : std::vector<EchoResult>(jobs.size());
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (!jobs[i].enabled)
+            results[i] = {EchoOutcome::Skipped, std::nullopt};
+    return results;
+}
+
+std::vector<EchoResult> SocketEchoEngine::check_hosts(const std::vector<std::uint32_t>& hosts,
+                                                      int attempts, int ttl) {
+    std::vector<EchoResult> results(hosts.size()); // unreachable, as a failed echo is
+    if (!socket_)
         socket_ = IcmpEchoSocket::open().take();
-    if (!any_enabled || !socket_ || !socket_->set_ttl(ttl_on_the_wire(ttl))) {
-        std::vector<EchoResult> results;
-        for (const EchoJob& job : jobs)
-            results.push_back(
-                {job.enabled ? EchoOutcome::Unreachable : EchoOutcome::Skipped, std::nullopt});
+    if (!socket_ || !socket_->set_ttl(ttl_on_the_wire(ttl)))
         return results;
-    }
     // what came too late for the previous sweep is no answer to this one
     socket_->discard_pending();
     std::vector<std::optional<double>> rtt;
     const std::vector<EchoOutcome> outcomes =
-        run_echo_rounds(*socket_, jobs, attempts, timing_, &next_sequence_, &rtt);
-    std::vector<EchoResult> results;
+        run_echo_rounds(*socket_, hosts, attempts, timing_, &next_sequence_, &rtt);
     for (std::size_t i = 0; i < outcomes.size(); ++i)
-        results.push_back({outcomes[i], rtt[i]});
+        results[i] = {outcomes[i], rtt[i]};
     return results;
 }
 

@@ -8,7 +8,7 @@
 #include "platform/echo/echo_rounds.h"
 #include "platform/echo/icmp_echo_socket.h"
 
-class SocketEchoEngine : public EchoEngine {
+class SocketEchoEngine : public TimedEchoEngine {
   public:
     // The engine on the first socket kind the system grants (see
     // icmp_echo_socket.h), or why it grants neither. A process needs its
@@ -21,10 +21,12 @@ class SocketEchoEngine : public EchoEngine {
     // simply unreachable, as a failed echo is. Nothing is reported from here.
     explicit SocketEchoEngine(EchoTiming timing = {});
 
-    std::vector<EchoOutcome> check_all(const std::vector<EchoJob>& jobs, int attempts,
-                                       int ttl) override;
     std::vector<EchoResult> check_all_timed(const std::vector<EchoJob>& jobs, int attempts,
                                             int ttl) override;
+    // The same sweep for hosts already resolved (see echo_hosts), as
+    // pelmora-echo is asked for them: no text goes back and forth.
+    std::vector<EchoResult> check_hosts(const std::vector<std::uint32_t>& hosts, int attempts,
+                                        int ttl);
 
     // One attempt on one address, nothing overlapped: a step of the walk
     // one attempt at a time, on the same socket (for comparisons).
