@@ -138,7 +138,7 @@ struct SyslogSink {
         "sh",
         "-ec",
         "mount --bind /dev \"$1/olddev\"; mount -t tmpfs tmpfs /dev;"
-        " for f in \"$1\"/olddev/*; do ln -s \"$f\" /dev/; done; rm -f /dev/log;"
+        " ln -s \"$1\"/olddev/* /dev/; rm -f /dev/log;"
         " touch /dev/log; mount --bind \"$1/log.sock\" /dev/log; shift; exec \"$@\"",
         "sh"};
 };
@@ -374,6 +374,7 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
 
     const auto log = [&] { return QString::fromUtf8(dir.read("pelmora.log")); };
     {
+        SCOPED_TRACE("in a /dev/log of its own");
         Headless run(dir, {"--headless", "--minute-ms=300"}, {}, syslog.wrapper);
         ASSERT_TRUE(wait_for([&] { return log().count("\tcheck\t") >= 2; }))
             << run.error_output().toStdString();
