@@ -283,28 +283,62 @@ struct HistoryStore::Impl {
         return put.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(writer.db);
     }
 
-    // Rolls up at most one closed hour per check, so that a long pause (or a
-    // first start on old data) catches up step by step rather than in one
-    // slow write.
+    // Rolls up closed hours a slice of devices at a time, about
+    // rollup_budget samples per check, so that neither the close of an hour
+    // nor a long pause (or a first start on old data) makes one slow write.
+    // rolled_to: every hour before it is rolled up; rolling_from: the first
+    // device of the hour at rolled_to still to do.
+    static constexpr qint64 rollup_budget = 16000;
     int roll_up(qint64 now_s) {
         const qint64 open_hour = floor_to(now_s, hour_s);
-        const qint64 rolled_to = meta("rolled_to", 0);
-        if (rolled_to >= open_hour)
-            return SQLITE_OK;
-        Statement next(writer.db,
-                       "SELECT min(start_s) FROM checks WHERE start_s >= ? AND start_s < ?");
-        next.bind(1, rolled_to).bind(2, open_hour);
-        if (next.step() != SQLITE_ROW)
-            return sqlite3_errcode(writer.db);
-        if (next.null(0))
-            return set_meta("rolled_to", open_hour);
-        const qint64 hour = floor_to(next.i64(0), hour_s);
+        qint64 budget = rollup_budget;
+        for (int round = 0; round < 4 && budget > 0; ++round) {
+            const qint64 rolled_to = meta("rolled_to", 0);
+            if (rolled_to >= open_hour)
+                return SQLITE_OK;
+            Statement next(writer.db,
+                           "SELECT min(start_s) FROM checks WHERE start_s >= ? AND start_s < ?");
+            next.bind(1, rolled_to).bind(2, open_hour);
+            if (next.step() != SQLITE_ROW)
+                return sqlite3_errcode(writer.db);
+            if (next.null(0))
+                return set_meta("rolled_to", open_hour);
+            const qint64 hour = floor_to(next.i64(0), hour_s);
+            if (hour != rolled_to) { // nothing between: start this hour from its first device
+                if (int rc = set_meta("rolled_to", hour); rc != SQLITE_OK)
+                    return rc;
+                if (int rc = set_meta("rolling_from", 0); rc != SQLITE_OK)
+                    return rc;
+            }
+            Statement count(writer.db,
+                            "SELECT count(*) FROM checks WHERE start_s >= ? AND start_s < ?");
+            count.bind(1, hour).bind(2, hour + hour_s);
+            const qint64 checks =
+                count.step() == SQLITE_ROW ? std::max<qint64>(1, count.i64(0)) : 1;
+            const qint64 from = meta("rolling_from", 0);
+            const qint64 span = std::max<qint64>(1, budget / checks);
+            budget -= span * checks;
+            if (int rc = roll_slice(hour, from, from + span); rc != SQLITE_OK)
+                return rc;
+            Statement last(writer.db, "SELECT max(id) FROM devices");
+            const qint64 last_device = last.step() == SQLITE_ROW ? last.i64(0) : 0;
+            const bool done = from + span > last_device;
+            if (int rc = set_meta("rolling_from", done ? 0 : from + span); rc != SQLITE_OK)
+                return rc;
+            if (done)
+                if (int rc = set_meta("rolled_to", hour + hour_s); rc != SQLITE_OK)
+                    return rc;
+        }
+        return SQLITE_OK;
+    }
 
+    // One hour's rollup of the devices whose ids are in [first, end).
+    int roll_slice(qint64 hour, qint64 first, qint64 end) {
         std::unordered_map<qint64, HourTotals> totals;
         Statement rows(writer.db, "SELECT s.device, s.answered, s.rtt_us FROM checks c "
-                                  "JOIN samples s ON s.check_id = c.id "
-                                  "WHERE c.start_s >= ? AND c.start_s < ?");
-        rows.bind(1, hour).bind(2, hour + hour_s);
+                                  "JOIN samples s ON s.check_id = c.id AND s.device >= ?3 "
+                                  "AND s.device < ?4 WHERE c.start_s >= ?1 AND c.start_s < ?2");
+        rows.bind(1, hour).bind(2, hour + hour_s).bind(3, first).bind(4, end);
         int rc;
         while ((rc = rows.step()) == SQLITE_ROW) {
             HourTotals& t = totals[rows.i64(0)];
@@ -357,7 +391,7 @@ struct HistoryStore::Impl {
             if (put_day.step() != SQLITE_DONE)
                 return sqlite3_errcode(writer.db);
         }
-        return set_meta("rolled_to", hour + hour_s);
+        return SQLITE_OK;
     }
 
     // Removes a little of what has aged out with every check: a few checks'
@@ -604,9 +638,17 @@ std::vector<DeviceFigures> HistoryStore::figures(qint64 now_s) {
         day[hours.i64(0)].add(hours);
     Statement days(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM daily "
                                 "WHERE day_s >= ? AND day_s < ?");
-    days.bind(1, floor_to(now_s - 30 * day_s, day_s) + day_s).bind(2, rolled_to);
+    // whole days from the day totals; the day of rolled_to, which may hold a
+    // part of an hour, from its closed hours
+    const qint64 rolled_day = floor_to(rolled_to, day_s);
+    days.bind(1, floor_to(now_s - 30 * day_s, day_s) + day_s).bind(2, rolled_day);
     while (days.step() == SQLITE_ROW)
         month[days.i64(0)].add(days);
+    Statement today(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM hourly "
+                                 "WHERE hour_s >= ? AND hour_s < ?");
+    today.bind(1, rolled_day).bind(2, rolled_to);
+    while (today.step() == SQLITE_ROW)
+        month[today.i64(0)].add(today);
     Statement raw(d.reader.db,
                   "SELECT s.device, 1, s.answered, s.rtt_us IS NOT NULL, coalesce(s.rtt_us, 0) "
                   "FROM checks c JOIN samples s ON s.check_id = c.id "

@@ -175,6 +175,33 @@ TEST(HistoryStore, KeepsChecksRollsUpClosedHoursAndAnswersTheQueries) {
     EXPECT_EQ(store.events({}, 0, 1).size(), 1u);
 }
 
+// 1001 devices at a check every two minutes: an hour is rolled up a slice of
+// devices per check, and while it is half done every figure and graph still
+// counts each check once. All answer in the first hour only.
+TEST(HistoryStore, AnHourRolledUpInSlicesCountsEveryCheckOnce) {
+    Rig rig;
+    HistoryStore store(rig.options());
+    const QString first = QStringLiteral("10.0.0.1"), last = QStringLiteral("10.0.0.1001");
+    for (int n = 0; n < 75; ++n) {
+        rig.now = t0 + n * 120;
+        ASSERT_EQ(store.keep(check(rig.now, std::vector<bool>(1001, n < 30))), QString());
+        const double answered = std::min(n + 1, 30), kept = n + 1;
+        const std::vector<DeviceFigures> figures = store.figures(rig.now);
+        for (const char* address : {"10.0.0.1", "10.0.0.1001"}) {
+            const DeviceFigures* f = figures_of(figures, address);
+            ASSERT_TRUE(f);
+            EXPECT_DOUBLE_EQ(f->availability_24h.value_or(-1), answered / kept) << n << address;
+            EXPECT_DOUBLE_EQ(f->availability_30d.value_or(-1), answered / kept) << n << address;
+        }
+        for (const QString& address : {first, last}) {
+            int checks = 0;
+            for (const RttBucket& b : store.graph_input(address, GraphRange::Week, rig.now).buckets)
+                checks += b.checks;
+            EXPECT_EQ(checks, n + 1) << n;
+        }
+    }
+}
+
 TEST(HistoryStore, LastStatesOutliveARestartAndNamesFollowTheAddress) {
     Rig rig;
     {
