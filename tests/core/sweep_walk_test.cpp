@@ -114,66 +114,41 @@ TEST(NoticeTexts, AutomaticRecoveryBodyQuotesTheShownInterval) {
 
 // Devices turn down and up by address, across the records that share one,
 // across 無効 and removal, and across a restart seeded from the history.
-struct DeviceRecord {
-    const char* address;
-    const char* description;
-    int16 flag;
-    bool answers;
-};
+// A record: "address description flag +|-" (answers or not), ";" between.
 struct DeviceStep {
     int at_s; // from the first check
-    std::vector<DeviceRecord> records;
+    const char* records;
     const char* changes; // as logged, " | " between them
 };
 struct DeviceCase {
     const char* name;
-    std::vector<DeviceLastState> seed; // since: seconds before the first check
-    std::vector<int> seed_since_s;
+    const char* seed; // the history's last states: "address name down seconds-ago"
     std::vector<DeviceStep> steps;
 };
 
 const DeviceCase kDeviceCases[] = {
     {"FirstCheckWithoutAnswerIsDown",
-     {},
-     {},
-     {{0,
-       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B\x1b／03／x", 0, false}},
-       "down address=10.0.0.2 name=B\\x1b"},
-      {300, {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B\x1b／03／x", 0, false}}, ""},
-      {600,
-       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B\x1b／03／x", 0, true}},
+     "",
+     {{0, "10.0.0.1 A 0 +;10.0.0.2 B\x1b／03／x 0 -", "down address=10.0.0.2 name=B\\x1b"},
+      {300, "10.0.0.1 A 0 +;10.0.0.2 B\x1b／03／x 0 -", ""},
+      {600, "10.0.0.1 A 0 +;10.0.0.2 B\x1b／03／x 0 +",
        "up address=10.0.0.2 name=B\\x1b down_for=10m00s"}}},
     {"TwoRecordsOfOneAddressAreOneDevice",
-     {},
-     {},
-     {{0, {{"10.0.0.1", "X／1", 0, false}, {"10.0.0.1", "Y", 0, true}}, ""},
-      {60,
-       {{"10.0.0.1", "X／1", 0, false}, {"10.0.0.1", "Y", 1, true}},
-       "down address=10.0.0.1 name=X"},
-      {120,
-       {{"10.0.0.1", "X／1", 0, false}, {"10.0.0.1", "Y", 0, true}},
-       "up address=10.0.0.1 name=X down_for=1m00s"}}},
+     "",
+     {{0, "10.0.0.1 X／1 0 -;10.0.0.1 Y 0 +", ""},
+      {60, "10.0.0.1 X／1 0 -;10.0.0.1 Y 1 +", "down address=10.0.0.1 name=X"},
+      {120, "10.0.0.1 X／1 0 -;10.0.0.1 Y 0 +", "up address=10.0.0.1 name=X down_for=1m00s"}}},
     {"MadeInvalidOrRemovedWhileDownIsUnmonitored",
-     {},
-     {},
-     {{0,
-       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B", 0, false}, {"10.0.0.3", "C", 0, false}},
+     "",
+     {{0, "10.0.0.1 A 0 +;10.0.0.2 B 0 -;10.0.0.3 C 0 -",
        "down address=10.0.0.2 name=B | down address=10.0.0.3 name=C"},
-      {45,
-       {{"10.0.0.1", "A", 1, true}, {"10.0.0.2", "B", 1, false}},
+      {45, "10.0.0.1 A 1 +;10.0.0.2 B 1 -",
        "unmonitored address=10.0.0.2 name=B down_for=45s | "
        "unmonitored address=10.0.0.3 name=C down_for=45s"},
-      {90,
-       {{"10.0.0.1", "A", 0, true}, {"10.0.0.2", "B", 0, false}},
-       "down address=10.0.0.2 name=B"}}},
+      {90, "10.0.0.1 A 0 +;10.0.0.2 B 0 -", "down address=10.0.0.2 name=B"}}},
     {"RestartSeededFromTheHistory",
-     {{"10.0.0.1", "A", true, {}},
-      {"10.0.0.2", "B", true, {}},
-      {"10.0.0.3", "C", false, {}},
-      {"10.0.0.9", "Old", true, {}}},
-     {3600, 7200, 60, 86400 + 3723},
-     {{0,
-       {{"10.0.0.1", "A", 0, false}, {"10.0.0.2", "B", 0, true}, {"10.0.0.3", "C", 0, false}},
+     "10.0.0.1 A 1 3600;10.0.0.2 B 1 7200;10.0.0.3 C 0 60;10.0.0.9 Old 1 90123",
+     {{0, "10.0.0.1 A 0 -;10.0.0.2 B 0 +;10.0.0.3 C 0 -",
        "up address=10.0.0.2 name=B down_for=2h00m00s | down address=10.0.0.3 name=C | "
        "unmonitored address=10.0.0.9 name=Old down_for=1d01h02m03s"}}},
 };
@@ -181,24 +156,26 @@ const DeviceCase kDeviceCases[] = {
 class DeviceTable : public testing::TestWithParam<DeviceCase> {};
 
 TEST_P(DeviceTable, ChangesAsLogged) {
-    const DeviceCase& c = GetParam();
+    const auto items = [](const char* text) {
+        std::vector<QStringList> out;
+        for (const QString& item : QString::fromUtf8(text).split(';', Qt::SkipEmptyParts))
+            out.push_back(item.split(' '));
+        return out;
+    };
     const QDateTime first(QDate(2026, 12, 7), QTime(9, 0), QTimeZone(32400));
     TargetStatusTable table;
-    std::vector<DeviceLastState> seed = c.seed;
-    for (size_t i = 0; i < seed.size(); ++i)
-        seed[i].since = first.addSecs(-c.seed_since_s[i]);
+    std::vector<DeviceLastState> seed;
+    for (const QStringList& f : items(GetParam().seed))
+        seed.push_back({f[0], f[1], f[2] == "1", first.addSecs(-f[3].toInt())});
     table.seed(seed);
-    for (const DeviceStep& step : c.steps) {
+    for (const DeviceStep& step : GetParam().steps) {
         TargetList targets;
         std::vector<EchoResult> results;
-        for (const DeviceRecord& r : step.records) {
-            Target& t = targets.records[targets.count++];
-            t.address = QString::fromUtf8(r.address);
-            t.description = QString::fromUtf8(r.description);
-            t.flag = r.flag;
-            results.push_back({r.flag == 1 ? EchoOutcome::Skipped
-                               : r.answers ? EchoOutcome::Reachable
-                                           : EchoOutcome::Unreachable,
+        for (const QStringList& f : items(step.records)) {
+            targets.records[targets.count++] = {f[0], f[1], int16(f[2].toInt())};
+            results.push_back({f[2] == "1"   ? EchoOutcome::Skipped
+                               : f[3] == "+" ? EchoOutcome::Reachable
+                                             : EchoOutcome::Unreachable,
                                {}});
         }
         QStringList logged;
@@ -244,18 +221,13 @@ TEST(DeviceEvents, AnnouncedWithTheCheckKeptWithTheirSamplesAndAFailingHistoryTo
 
     check({1});
     ASSERT_EQ(history->kept.size(), 1u);
-    const CheckRecord& record = history->kept[0];
-    EXPECT_EQ(record.checked, 2);
-    EXPECT_EQ(record.not_answering, 1);
-    ASSERT_EQ(record.samples.size(), 2u) << "none for the 無効 record";
-    EXPECT_EQ(record.samples[0].address, "10.0.0.1");
-    EXPECT_EQ(record.samples[0].name, "機器0");
-    EXPECT_TRUE(record.samples[0].answered);
-    EXPECT_EQ(record.samples[0].rtt_us, 1500);
-    EXPECT_FALSE(record.samples[1].answered);
-    EXPECT_FALSE(record.samples[1].rtt_us);
-    ASSERT_EQ(record.changes.size(), 1u);
-    EXPECT_EQ(record.changes[0].kind, DeviceChangeKind::Down);
+    const CheckRecord& r = history->kept[0];
+    ASSERT_EQ(r.samples.size(), 2u) << "none for the 無効 record";
+    const CheckSample& a = r.samples[0];
+    EXPECT_EQ(QStringList({a.address, a.name, QString::number(a.rtt_us.value_or(-1))}),
+              QStringList({"10.0.0.1", "機器0", "1500"}));
+    EXPECT_TRUE(a.answered && !r.samples[1].answered && !r.samples[1].rtt_us);
+    EXPECT_TRUE(r.checked == 2 && r.not_answering == 1 && r.changes.size() == 1u);
     EXPECT_EQ(log, QStringList{"down address=10.0.0.2 name=機器1"});
     EXPECT_EQ(rig.notices(), 1u) << "the notice is decided as ever";
 
