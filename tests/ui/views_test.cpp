@@ -75,7 +75,7 @@ TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
     EXPECT_EQ(fx.app->history_window().current()->windowTitle(), "履歴");
 
     // A list written by an import is taken from the menu, not while the editor is open.
-    fx.dir.write("kanshi.ini", "10.0.0.9\r\nZ／9／z\r\n 1 \r\n");
+    fx.dir.write("kanshi.ini", "10.0.0.9\r\nZ\x81^9\x81^z\r\n 1 \r\n"); // Z／9／z
     fx.app->Command4_Click();
     fx.boxes.clear();
     menu.reload_targets_action->trigger();
