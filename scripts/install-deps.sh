@@ -21,7 +21,7 @@ packages=(
   # systemd-analyze rates the service unit (offline: no running systemd needed)
   systemd
   # the metrics checked by promtool and scraped by a real Prometheus
-  prometheus
+  prometheus curl
   # run: the windows are Japanese; without a CJK font every label is boxes
   fonts-noto-cjk
 )
