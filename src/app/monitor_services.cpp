@@ -51,10 +51,9 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
 
     const WorkingFiles files = parts_.files;
     // pelmora.db lives beside conf.ini
-    HistoryOptions history_options;
-    history_options.path =
-        QFileInfo(files.conf).absoluteDir().filePath(QStringLiteral("pelmora.db"));
-    history_ = std::make_unique<HistoryStore>(std::move(history_options));
+    HistoryOptions history;
+    history.path = QFileInfo(files.conf).absoluteDir().filePath(QStringLiteral("pelmora.db"));
+    history_ = std::make_unique<HistoryStore>(std::move(history));
     steps_.first_copy = parts_.first_copy;
     if (!steps_.first_copy)
         steps_.first_copy = [this] { return lock_.acquire(); };

@@ -19,7 +19,9 @@ namespace {
 constexpr qint64 hour_s = 3600;
 constexpr qint64 day_s = 86400;
 
-qint64 floor_to(qint64 t, qint64 step) { return t - ((t % step) + step) % step; }
+qint64 floor_to(qint64 t, qint64 step) {
+    return t - ((t % step) + step) % step;
+}
 
 // Samples are keyed by check, then device: one check's rows go to the end of
 // the table together, so a write touches a few pages however many devices
@@ -53,14 +55,17 @@ bool is_corrupt(int rc) {
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
-QString file_name(const QString& path) { return QFileInfo(path).fileName(); }
+QString file_name(const QString& path) {
+    return QFileInfo(path).fileName();
+}
 
 // Root keeps to the rules of the other files for the database and its two
 // companions: no symlink, nothing another user controls.
 std::optional<QString> root_refusal(const QString& path) {
     if (!root_file_rules_apply())
         return std::nullopt;
-    for (const QString& name : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+    for (const QString& name :
+         {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
         const std::string native = QFile::encodeName(name).toStdString();
         struct stat st {};
         const bool exists = ::lstat(native.c_str(), &st) == 0;
@@ -94,7 +99,27 @@ struct HourTotals {
     std::vector<qint64> rtts;
 };
 
-double ms(qint64 us) { return double(us) / 1000.0; }
+double ms(qint64 us) {
+    return double(us) / 1000.0;
+}
+
+// How far back each range reaches, known here so that the store does not
+// wait on the graph code.
+qint64 range_seconds(GraphRange range) {
+    switch (range) {
+    case GraphRange::Hour:
+        return hour_s;
+    case GraphRange::Day:
+        return day_s;
+    case GraphRange::Week:
+        return 7 * day_s;
+    case GraphRange::Month:
+        return 30 * day_s;
+    case GraphRange::Year:
+        return 365 * day_s;
+    }
+    return day_s;
+}
 
 RttBucket bucket(qint64 start_s, qint64 end_s) {
     RttBucket b;
@@ -136,7 +161,8 @@ struct HistoryStore::Impl {
 
     // Moves a corrupt database and its companions aside; never deletes.
     QString move_aside() {
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         const QString base = options.path + QStringLiteral(".corrupt-") + stamp;
         QString target = base;
         for (int n = 1; QFile::exists(target); ++n)
@@ -177,10 +203,14 @@ struct HistoryStore::Impl {
             if (rc == SQLITE_OK)
                 return {};
             const QString why = writer.db ? writer.error() : QString::fromUtf8(sqlite3_errstr(rc));
-            close_writer();
-            if (!is_corrupt(rc) || attempt == 1)
+            if (!is_corrupt(rc) || attempt == 1) {
+                close_writer();
                 return QStringLiteral("%1 を開けません（%2）。").arg(options.path, why);
+            }
+            // renamed while still open: closing removes the -wal and -shm by
+            // name, which then are no longer there
             const QString target = move_aside();
+            close_writer();
             if (moved)
                 *moved = target;
         }
@@ -196,8 +226,8 @@ struct HistoryStore::Impl {
         rename_device = Statement(writer.db, "UPDATE devices SET name=? WHERE id=?");
         insert_event = Statement(writer.db, "INSERT INTO events(time_s, kind, device, name, "
                                             "down_for_s) VALUES(?,?,?,?,?)");
-        for (const Statement* s : {&insert_check, &insert_sample, &insert_device, &rename_device,
-                                   &insert_event})
+        for (const Statement* s :
+             {&insert_check, &insert_sample, &insert_device, &rename_device, &insert_event})
             if (!s->ok())
                 return s->prepare_rc() ? s->prepare_rc() : SQLITE_ERROR;
         return SQLITE_OK;
@@ -253,27 +283,62 @@ struct HistoryStore::Impl {
         return put.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(writer.db);
     }
 
-    // Rolls up at most one closed hour per check, so that a long pause (or a
-    // first start on old data) catches up step by step rather than in one
-    // slow write.
+    // Rolls up closed hours a slice of devices at a time, about
+    // rollup_budget samples per check, so that neither the close of an hour
+    // nor a long pause (or a first start on old data) makes one slow write.
+    // rolled_to: every hour before it is rolled up; rolling_from: the first
+    // device of the hour at rolled_to still to do.
+    static constexpr qint64 rollup_budget = 16000;
     int roll_up(qint64 now_s) {
         const qint64 open_hour = floor_to(now_s, hour_s);
-        const qint64 rolled_to = meta("rolled_to", 0);
-        if (rolled_to >= open_hour)
-            return SQLITE_OK;
-        Statement next(writer.db, "SELECT min(start_s) FROM checks WHERE start_s >= ? AND start_s < ?");
-        next.bind(1, rolled_to).bind(2, open_hour);
-        if (next.step() != SQLITE_ROW)
-            return sqlite3_errcode(writer.db);
-        if (next.null(0))
-            return set_meta("rolled_to", open_hour);
-        const qint64 hour = floor_to(next.i64(0), hour_s);
+        qint64 budget = rollup_budget;
+        for (int round = 0; round < 4 && budget > 0; ++round) {
+            const qint64 rolled_to = meta("rolled_to", 0);
+            if (rolled_to >= open_hour)
+                return SQLITE_OK;
+            Statement next(writer.db,
+                           "SELECT min(start_s) FROM checks WHERE start_s >= ? AND start_s < ?");
+            next.bind(1, rolled_to).bind(2, open_hour);
+            if (next.step() != SQLITE_ROW)
+                return sqlite3_errcode(writer.db);
+            if (next.null(0))
+                return set_meta("rolled_to", open_hour);
+            const qint64 hour = floor_to(next.i64(0), hour_s);
+            if (hour != rolled_to) { // nothing between: start this hour from its first device
+                if (int rc = set_meta("rolled_to", hour); rc != SQLITE_OK)
+                    return rc;
+                if (int rc = set_meta("rolling_from", 0); rc != SQLITE_OK)
+                    return rc;
+            }
+            Statement count(writer.db,
+                            "SELECT count(*) FROM checks WHERE start_s >= ? AND start_s < ?");
+            count.bind(1, hour).bind(2, hour + hour_s);
+            const qint64 checks =
+                count.step() == SQLITE_ROW ? std::max<qint64>(1, count.i64(0)) : 1;
+            const qint64 from = meta("rolling_from", 0);
+            const qint64 span = std::max<qint64>(1, budget / checks);
+            budget -= span * checks;
+            if (int rc = roll_slice(hour, from, from + span); rc != SQLITE_OK)
+                return rc;
+            Statement last(writer.db, "SELECT max(id) FROM devices");
+            const qint64 last_device = last.step() == SQLITE_ROW ? last.i64(0) : 0;
+            const bool done = from + span > last_device;
+            if (int rc = set_meta("rolling_from", done ? 0 : from + span); rc != SQLITE_OK)
+                return rc;
+            if (done)
+                if (int rc = set_meta("rolled_to", hour + hour_s); rc != SQLITE_OK)
+                    return rc;
+        }
+        return SQLITE_OK;
+    }
 
+    // One hour's rollup of the devices whose ids are in [first, end).
+    int roll_slice(qint64 hour, qint64 first, qint64 end) {
         std::unordered_map<qint64, HourTotals> totals;
         Statement rows(writer.db, "SELECT s.device, s.answered, s.rtt_us FROM checks c "
-                                  "JOIN samples s ON s.check_id = c.id "
-                                  "WHERE c.start_s >= ? AND c.start_s < ?");
-        rows.bind(1, hour).bind(2, hour + hour_s);
+                                  "JOIN samples s ON s.check_id = c.id AND s.device >= ?3 "
+                                  "AND s.device < ?4 WHERE c.start_s >= ?1 AND c.start_s < ?2");
+        rows.bind(1, hour).bind(2, hour + hour_s).bind(3, first).bind(4, end);
         int rc;
         while ((rc = rows.step()) == SQLITE_ROW) {
             HourTotals& t = totals[rows.i64(0)];
@@ -326,7 +391,7 @@ struct HistoryStore::Impl {
             if (put_day.step() != SQLITE_DONE)
                 return sqlite3_errcode(writer.db);
         }
-        return set_meta("rolled_to", hour + hour_s);
+        return SQLITE_OK;
     }
 
     // Removes a little of what has aged out with every check: a few checks'
@@ -371,7 +436,10 @@ struct HistoryStore::Impl {
             const qint64 device = device_id(sample.address, sample.name);
             if (device < 0)
                 return sqlite3_errcode(writer.db);
-            insert_sample.reset().bind(1, check_id).bind(2, device).bind(3, qint64(sample.answered));
+            insert_sample.reset()
+                .bind(1, check_id)
+                .bind(2, device)
+                .bind(3, qint64(sample.answered));
             if (sample.rtt_us)
                 insert_sample.bind(4, *sample.rtt_us);
             if (insert_sample.step() != SQLITE_DONE)
@@ -398,8 +466,9 @@ struct HistoryStore::Impl {
         if (writer.exec("COMMIT") != SQLITE_OK)
             return sqlite3_errcode(writer.db);
         // Copies the log back a little at a time: a passive checkpoint every
-        // few checks keeps each one short and the -wal from growing.
-        if (++writes_since_checkpoint >= 8) {
+        // so many checks keeps each one short and the -wal from growing, and
+        // costs one flush to disk per round rather than one per check.
+        if (++writes_since_checkpoint >= 32) {
             writes_since_checkpoint = 0;
             sqlite3_wal_checkpoint_v2(writer.db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                                       nullptr);
@@ -432,6 +501,10 @@ struct HistoryStore::Impl {
         }
         if (rc == SQLITE_OK) {
             sqlite3_busy_timeout(reader.db, 5000);
+            // a reader never removes the -wal on closing: it may belong to a
+            // file the writer is about to move aside
+            int persist = 1;
+            sqlite3_file_control(reader.db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
             // a database without our tables (a new, empty one) reads as empty
             Statement probe(reader.db, "SELECT 1 FROM samples, hourly, events LIMIT 0");
             if (probe.ok())
@@ -440,8 +513,8 @@ struct HistoryStore::Impl {
         }
         if (why)
             *why = QStringLiteral("%1 を読めません（%2）。")
-                       .arg(options.path, reader.db ? reader.error()
-                                                    : QString::fromUtf8(sqlite3_errstr(rc)));
+                       .arg(options.path,
+                            reader.db ? reader.error() : QString::fromUtf8(sqlite3_errstr(rc)));
         reader.close();
         return false;
     }
@@ -473,7 +546,9 @@ HistoryStore::~HistoryStore() {
     impl_->reader.close();
 }
 
-const QString& HistoryStore::path() const { return impl_->options.path; }
+const QString& HistoryStore::path() const {
+    return impl_->options.path;
+}
 
 QString HistoryStore::keep(const CheckRecord& record) {
     std::lock_guard lock(impl_->write_mutex);
@@ -487,10 +562,10 @@ QString HistoryStore::keep(const CheckRecord& record) {
                       .arg(d.options.path, d.writer.error().isEmpty()
                                                ? QString::fromUtf8(sqlite3_errstr(rc))
                                                : d.writer.error());
+            if (is_corrupt(rc))
+                moved = d.move_aside(); // before closing, as in open_writer
             d.writer.exec("ROLLBACK");
             d.close_writer();
-            if (is_corrupt(rc))
-                moved = d.move_aside();
         }
     }
     if (!moved.isEmpty()) {
@@ -551,26 +626,33 @@ std::vector<DeviceFigures> HistoryStore::figures(qint64 now_s) {
         }
     };
     std::unordered_map<qint64, Sums> day, month;
-    const qint64 rolled_to = d.read_meta("rolled_to", 0);
     // one read transaction, so the rollups and the raw rows agree
     d.reader.exec("BEGIN");
+    const qint64 rolled_to = d.read_meta("rolled_to", 0);
     // the closed hours from the rollups, the open one from the raw samples
-    Statement hours(d.reader.db, "SELECT device, sum(checks), sum(answered), sum(rtt_n), "
-                                 "sum(rtt_sum_us) FROM hourly WHERE hour_s >= ? AND hour_s < ? "
-                                 "GROUP BY device");
+    // summed here rather than grouped in SQL, which would sort every row
+    Statement hours(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM hourly "
+                                 "WHERE hour_s >= ? AND hour_s < ?");
     hours.bind(1, now_s - day_s).bind(2, rolled_to);
     while (hours.step() == SQLITE_ROW)
         day[hours.i64(0)].add(hours);
-    Statement days(d.reader.db, "SELECT device, sum(checks), sum(answered), sum(rtt_n), "
-                                "sum(rtt_sum_us) FROM daily WHERE day_s >= ? AND day_s < ? "
-                                "GROUP BY device");
-    days.bind(1, floor_to(now_s - 30 * day_s, day_s) + day_s).bind(2, rolled_to);
+    Statement days(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM daily "
+                                "WHERE day_s >= ? AND day_s < ?");
+    // whole days from the day totals; the day of rolled_to, which may hold a
+    // part of an hour, from its closed hours
+    const qint64 rolled_day = floor_to(rolled_to, day_s);
+    days.bind(1, floor_to(now_s - 30 * day_s, day_s) + day_s).bind(2, rolled_day);
     while (days.step() == SQLITE_ROW)
         month[days.i64(0)].add(days);
+    Statement today(d.reader.db, "SELECT device, checks, answered, rtt_n, rtt_sum_us FROM hourly "
+                                 "WHERE hour_s >= ? AND hour_s < ?");
+    today.bind(1, rolled_day).bind(2, rolled_to);
+    while (today.step() == SQLITE_ROW)
+        month[today.i64(0)].add(today);
     Statement raw(d.reader.db,
-                  "SELECT s.device, count(*), sum(s.answered), count(s.rtt_us), "
-                  "coalesce(sum(s.rtt_us), 0) FROM checks c JOIN samples s ON s.check_id = c.id "
-                  "WHERE c.start_s >= ? AND c.start_s <= ? GROUP BY s.device");
+                  "SELECT s.device, 1, s.answered, s.rtt_us IS NOT NULL, coalesce(s.rtt_us, 0) "
+                  "FROM checks c JOIN samples s ON s.check_id = c.id "
+                  "WHERE c.start_s >= ? AND c.start_s <= ?");
     raw.bind(1, std::max(rolled_to, now_s - day_s)).bind(2, now_s);
     while (raw.step() == SQLITE_ROW) {
         day[raw.i64(0)].add(raw);
@@ -661,7 +743,7 @@ GraphInput HistoryStore::graph_input(const QString& address, GraphRange range, q
     const qint64 device = d.reader_device(address);
     if (device < 0)
         return input;
-    const qint64 from = now_s - graph_range_seconds(range);
+    const qint64 from = now_s - range_seconds(range);
     d.reader.exec("BEGIN");
     const qint64 rolled_to = d.read_meta("rolled_to", 0);
     auto add_raw = [&](qint64 raw_from, bool hourly) {
@@ -699,7 +781,8 @@ GraphInput HistoryStore::graph_input(const QString& address, GraphRange range, q
                 if (rtt)
                     rtts.push_back(*rtt);
             } else {
-                RttBucket b = bucket(start, start + std::max<qint64>(1, (rows.i64(1) + 999) / 1000));
+                RttBucket b =
+                    bucket(start, start + std::max<qint64>(1, (rows.i64(1) + 999) / 1000));
                 b.checks = 1;
                 b.answered = answered;
                 b.min_ms = b.median_ms = b.max_ms = rtt;
@@ -717,7 +800,9 @@ GraphInput HistoryStore::graph_input(const QString& address, GraphRange range, q
                         "WHERE t + 3600 < ?2) SELECT r.hour_s, r.checks, r.answered, r.min_us, "
                         "r.median_us, r.max_us FROM h JOIN hourly r ON r.hour_s = h.t "
                         "AND r.device = ?3 ORDER BY r.hour_s");
-        hours.bind(1, floor_to(from, hour_s)).bind(2, std::min(rolled_to, now_s + 1)).bind(3, device);
+        hours.bind(1, floor_to(from, hour_s))
+            .bind(2, std::min(rolled_to, now_s + 1))
+            .bind(3, device);
         while (hours.step() == SQLITE_ROW) {
             RttBucket b = bucket(hours.i64(0), hours.i64(0) + hour_s);
             b.checks = int(hours.i64(1));

@@ -8,7 +8,9 @@
 class Statement {
   public:
     Statement() = default;
-    Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v3(db, sql, -1, 0, &st_, nullptr); }
+    Statement(sqlite3* db, const char* sql) {
+        rc_ = sqlite3_prepare_v3(db, sql, -1, 0, &st_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(st_); }
     Statement(Statement&& other) noexcept : st_(other.st_), rc_(other.rc_) { other.st_ = nullptr; }
     Statement& operator=(Statement&& other) noexcept {

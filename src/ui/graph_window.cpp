@@ -151,12 +151,14 @@ void GraphView::paintEvent(QPaintEvent*) {
             p.drawPath(line);
         i = end;
     }
-    // a red mark along the bottom for every check that went unanswered
+    // a red mark along the bottom where checks went unanswered, as tall as
+    // their share: a lost check in a busy hour stays small
     p.setPen(QPen(kLost, 2));
     for (const GraphPoint& pt : points)
         if (pt.lost()) {
+            const double share = double(pt.checks - pt.answered) / std::max(pt.checks, 1);
             const double x = x_at(pt.x);
-            p.drawLine(QPointF(x, plot.bottom() - 8), QPointF(x, plot.bottom()));
+            p.drawLine(QPointF(x, plot.bottom() - 3 - 9 * share), QPointF(x, plot.bottom()));
         }
 
     p.setPen(QPen(kAxisText, 1));

@@ -57,7 +57,7 @@ StatusWindow::StatusWindow(SharedState& state, HistoryStore* history, CheckExecu
     : state_(state), history_(history), executor_(executor) {
     setObjectName(QStringLiteral("status"));
     setWindowTitle(QStringLiteral("監視状況"));
-    resize(760, 420);
+    resize(1000, 420);
 
     auto* layout = new QVBoxLayout(this);
     auto* times = new QHBoxLayout;
