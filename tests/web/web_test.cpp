@@ -561,7 +561,8 @@ TEST(WebLive, ChromiumShowsTheTableTheStoredHistoryAndTheStopBanner) {
         },
         30s))
         << page.toStdString();
-    EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("<td class=\"n\">8\\d\\.\\d\\d%"))))
+    EXPECT_TRUE(
+        page.contains(QRegularExpression(QStringLiteral("<td class=\"n\">[78]\\d\\.\\d\\d%"))))
         << page.toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("<td class=\"n\">100.00%"))) << page.toStdString();
     for (const QString& text : {QStringLiteral("稼働率(24時間)"), QStringLiteral("稼働率(30日)"),
