@@ -20,8 +20,8 @@ packages=(
   python3 python3-aiosmtpd openssl iproute2 xvfb xauth xdotool libcap2-bin
   # systemd-analyze rates the service unit (offline: no running systemd needed)
   systemd
-  # the metrics checked by promtool and scraped by a real Prometheus
-  prometheus
+  # the metrics checked by promtool and scraped by a real Prometheus; curl asks the web endpoint
+  prometheus curl
   # run: the windows are Japanese; without a CJK font every label is boxes
   fonts-noto-cjk
 )

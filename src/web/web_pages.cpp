@@ -255,7 +255,8 @@ QByteArray target_page(const WebSnapshot& s, const TargetPageData& data) {
         out += QStringLiteral("<p class=\"times\"><span>状態：%1</span><span>応答時間：%2</span>"
                               "<span>状態の開始：%3</span></p>\n")
                    .arg(target_state_text(target->state),
-                        target->rtt_ms ? ms(target->rtt_ms) + QStringLiteral(" ms") : QString(),
+                        target->rtt_ms ? ms(target->rtt_ms) + QStringLiteral(" ms")
+                                       : QStringLiteral("—"),
                         target->since_s ? local_time(*target->since_s) : QString());
     }
     const DeviceFigures f = data.figures.value_or(DeviceFigures{});

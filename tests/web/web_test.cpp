@@ -487,6 +487,15 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
     const int checks = dir.read("pelmora.log").count("\tcheck\t") - log_checks_before;
     EXPECT_LT(slowest_ms, 1000) << scrapes << " scrapes";
     EXPECT_GE(checks, 6000 / 500 * 9 / 10 - 1) << "checks in 6 s of 500 ms minutes";
+    // One address at its limit leaves room for the others: 384 held from
+    // 127.0.0.1, and 127.0.0.2 still scrapes.
+    while (slow.size() < 384) {
+        slow.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(::connect(slow.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    }
+    QThread::msleep(300);
+    EXPECT_NE(curl(url(port)).status, 200) << "past the limit of one address";
+    EXPECT_EQ(curl(url(port), {"--interface", "127.0.0.2"}).status, 200);
     for (int fd : slow)
         ::close(fd);
     for (int fd : endless)
@@ -496,47 +505,9 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
     EXPECT_EQ(p.process.state(), QProcess::Running);
 }
 
-TEST(WebLive, HeadlessChromiumShowsTheStatusTableAndADeviceGraph) {
-    const QString browser = have("chromium") ? "chromium" : "";
-    NEED(!browser.isEmpty(), "chromium is needed (scripts/install-deps.sh --extra)");
-    // The browser and Pelmora in a namespace with nothing but loopback, so
-    // that no request of the browser's own leaves the machine.
-    NetNamespace netns("chr");
-    NEED(netns.ok(), "needs root and iproute2 for a network namespace");
-    const QString ns = QString::fromStdString(netns.name());
-    TempWorkDir dir;
-    write_files(dir, "127.0.0.1\r\nループバック<i>／内線1／山田\r\n 0 \r\n"
-                     "127.0.0.2\r\n予備\r\n 1 \r\n");
-    Pelmora p(dir, {"--listen", "127.0.0.1:9787"}, ns);
-    ASSERT_TRUE(p.listening()) << p.said.toStdString();
-    const auto dom = [&](const QString& path) {
-        const Outcome r = run("ip",
-                              {"netns", "exec", ns, browser, "--headless", "--no-sandbox",
-                               "--disable-gpu", "--user-data-dir=" + dir.path("chromium"),
-                               "--dump-dom", "http://127.0.0.1:9787" + path},
-                              60000);
-        return QString::fromUtf8(r.out);
-    };
-    QString page;
-    ASSERT_TRUE(wait_for(
-        [&] {
-            page = dom("/");
-            return page.contains(QStringLiteral("応答あり"));
-        },
-        30s))
-        << page.toStdString();
-    for (const QString& text :
-         {QStringLiteral("監視状況"), QStringLiteral("稼働率(24時間)"),
-          QStringLiteral("稼働率(30日)"), QStringLiteral("平均応答(24時間)"),
-          QStringLiteral("監視対象外"), QStringLiteral("ループバック&lt;i&gt;"),
-          QStringLiteral("前回の監視")})
-        EXPECT_TRUE(page.contains(text)) << text.toStdString();
-    const QString target = dom("/target/127.0.0.1");
-    EXPECT_TRUE(target.contains("<svg")) << target.toStdString();
-    EXPECT_TRUE(target.contains(QStringLiteral("応答時間（24時間）"))) << target.toStdString();
-}
-
-TEST(WebLive, PagesDrawTheStoredHistoryAndTheStopBannerInChromium) {
+// Chromium and Pelmora share a namespace with nothing but loopback, so that
+// no request of the browser's own leaves the machine.
+TEST(WebLive, ChromiumShowsTheTableTheStoredHistoryAndTheStopBanner) {
     const QString browser = have("chromium") ? "chromium" : "";
     NEED(!browser.isEmpty(), "chromium is needed (scripts/install-deps.sh --extra)");
     NetNamespace netns("shot");
@@ -590,9 +561,14 @@ TEST(WebLive, PagesDrawTheStoredHistoryAndTheStopBannerInChromium) {
         },
         30s))
         << page.toStdString();
-    EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("<td class=\"n\">8\\d\\.\\d\\d%"))))
+    EXPECT_TRUE(
+        page.contains(QRegularExpression(QStringLiteral("<td class=\"n\">[78]\\d\\.\\d\\d%"))))
         << page.toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("<td class=\"n\">100.00%"))) << page.toStdString();
+    for (const QString& text : {QStringLiteral("稼働率(24時間)"), QStringLiteral("稼働率(30日)"),
+                                QStringLiteral("平均応答(24時間)"), QStringLiteral("監視対象外"),
+                                QStringLiteral("前回の監視")})
+        EXPECT_TRUE(page.contains(text)) << text.toStdString();
     const QString target = QString::fromUtf8(browse({"--dump-dom"}, "/target/999.0.0.1").out);
     EXPECT_TRUE(target.contains("stroke=\"#1560bd\"")) << "the median line";
     EXPECT_TRUE(target.contains("fill=\"#d00\"")) << "checks without an answer";
