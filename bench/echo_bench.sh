@@ -21,13 +21,15 @@
 #   bench/echo_bench.sh [RUNS]            (default 5)
 #   bench/echo_bench.sh --inside [RUNS]   the second table only (no fping)
 #   bench/echo_bench.sh --inside --fifo [RUNS]
-#       the same at real-time priority (SCHED_FIFO 10, the helper too): on a
-#       machine busy compiling, the sweeps then wait for no compiler
+#       the same at real-time priority (SCHED_FIFO 10) on the last CPU, the
+#       helper too: on a machine busy compiling the sweeps then wait for no
+#       compiler, and every path runs on the same CPU (on a virtual machine
+#       the first one, which takes the devices' interrupts, sweeps slower)
 set -euo pipefail
 
 inside_only=0 priority=()
 if [ "${1:-}" = --inside ]; then inside_only=1; shift; fi
-if [ "${1:-}" = --fifo ]; then priority=(chrt -f 10); shift; fi
+if [ "${1:-}" = --fifo ]; then priority=(chrt -f 10 taskset -c $(( $(nproc) - 1 ))); shift; fi
 runs=${1:-5}
 ttl=64
 here=$(cd "$(dirname "$0")" && pwd)
