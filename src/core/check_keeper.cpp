@@ -43,6 +43,7 @@ void CheckKeeper::written(const QString& why) {
         if (failing_)
             events_.announce(EventKind::History, history_detail({}));
         failing_ = false;
+        events_.announce(EventKind::CheckKept, {});
         return;
     }
     if (failing_)

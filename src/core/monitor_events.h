@@ -28,6 +28,7 @@ enum class EventKind {
     DeviceUp,          // and answers again
     DeviceUnmonitored, // left monitoring while down
     History,           // pelmora.db could not keep a check, or can again
+    CheckKept,         // not logged: a check is in pelmora.db, its figures can be read
 };
 
 struct MonitorEvent {

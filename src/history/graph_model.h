@@ -43,8 +43,8 @@ struct GraphPoint {
     int checks = 0;
     int answered = 0;
     std::optional<double> median_ms;
-    std::optional<double> low_ms;  // the band's bottom (minimum)
-    std::optional<double> high_ms; // the band's top (maximum)
+    std::optional<double> low_ms;                   // the band's bottom (minimum)
+    std::optional<double> high_ms;                  // the band's top (maximum)
     bool lost() const { return answered < checks; } // drawn red
 };
 
@@ -62,7 +62,7 @@ struct GraphModel {
     GraphRange range = GraphRange::Day;
     qint64 from_s = 0;
     qint64 to_s = 0;
-    double y_max_ms = 1; // the top of the scale
+    double y_max_ms = 1;            // the top of the scale
     std::vector<GraphPoint> points; // at most `columns`, buckets merged to fit
     std::vector<GraphSpan> down;    // shaded
     std::vector<GraphTick> x_ticks; // local times
@@ -70,8 +70,7 @@ struct GraphModel {
     bool empty() const { return points.empty() && down.empty(); }
 };
 
-GraphModel build_graph(GraphRange range, qint64 now_s, const GraphInput& input,
-                       int columns = 600);
+GraphModel build_graph(GraphRange range, qint64 now_s, const GraphInput& input, int columns = 600);
 
 // The point under x (0..1) for hovering; none when nothing is near.
 std::optional<std::size_t> point_at(const GraphModel& model, double x);

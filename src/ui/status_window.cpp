@@ -125,7 +125,8 @@ StatusWindow::StatusWindow(SharedState& state, HistoryStore* history, CheckExecu
             show_times();
         else if (event.kind == EventKind::Check || event.kind == EventKind::TargetsSaved)
             fill();
-        if (event.kind == EventKind::Check)
+        // the figures include a check once it is kept, which may be after its line
+        if (event.kind == EventKind::CheckKept)
             read_figures();
     });
     monitor_listener_ = state_.monitor.listen([this](MonitorField field) {

@@ -24,10 +24,10 @@ struct RealApp {
               .log = EventLogOptions{dir.path("pelmora.log"), kLogRotateBytes, false}}),
           app(services.for_windows()) {}
 
-    // One minute, and the check it may start, to its end.
+    // One minute, and the check it may start, to its end, kept in the history.
     void tick() {
         app.Timer1_Timer();
-        while (app.checking())
+        while (app.checking() || (services.keeper() && services.keeper()->busy()))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 

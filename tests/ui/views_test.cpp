@@ -29,11 +29,12 @@ const QString kStatusHeader =
                    "稼働率(24時間)\t稼働率(30日)\t平均応答(24時間)\n");
 
 // Target n (1..3) of three_targets() as 監視状況 copies it.
-QString status_row(int n, const QString& state, const QString& rtt = {},
-                   const QString& since = {}) {
+// figures: the last three columns, tab-separated.
+QString status_row(int n, const QString& state, const QString& rtt = {}, const QString& since = {},
+                   const QString& figures = QStringLiteral("\t\t")) {
     const QChar letter(u'A' + n - 1);
-    return QStringLiteral("%1\t10.0.0.%1\t%2\t%1\t%3\t%4\t%5\t%6\t\t\t\n")
-        .arg(QString::number(n), letter, letter.toLower(), state, rtt, since);
+    return QStringLiteral("%1\t10.0.0.%1\t%2\t%1\t%3\t%4\t%5\t%6\t%7\n")
+        .arg(QString::number(n), letter, letter.toLower(), state, rtt, since, figures);
 }
 
 QColor cell_color(const QAbstractItemModel& shown, int row, int column, Qt::ItemDataRole role) {
@@ -58,7 +59,8 @@ TEST(Views, MenuItemsShortcutsAndTheMailSettingsHook) {
         if (!a->isSeparator())
             items << a->text() + QLatin1Char(' ') + a->shortcut().toString();
     EXPECT_EQ(items, (QStringList{"監視状況(&M)… F2", "履歴(&H)… F3", "グラフ(&G)… ",
-                                  "メール送信設定(&P)… F4", "今すぐ監視(&C) F5", "監視対象を読み直す(&L) "}));
+                                  "メール送信設定(&P)… F4", "今すぐ監視(&C) F5",
+                                  "監視対象を読み直す(&L) "}));
     EXPECT_EQ(fx.main().contextMenuPolicy(), Qt::CustomContextMenu);
     EXPECT_TRUE(menu.mail_settings_action->isEnabled()); // the application plugs its window in
     int opened = 0;
@@ -141,8 +143,10 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     EXPECT_EQ(w->windowTitle(), "監視状況（応答なし 1）");
     EXPECT_TRUE(fx.app->menu().tray_tip().endsWith("応答なし 1"));
     w->table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
-    EXPECT_EQ(w->copied_text(), kStatusHeader + status_row(1, "応答あり", "0.3", at) +
-                                    status_row(2, "応答なし", {}, at) +
+    // the figures follow each check once it is kept
+    EXPECT_EQ(w->copied_text(), kStatusHeader +
+                                    status_row(1, "応答あり", "0.3", at, "100.0%\t100.0%\t0.3") +
+                                    status_row(2, "応答なし", {}, at, "0.0%\t0.0%\t") +
                                     status_row(3, "監視対象外", {}, at));
     EXPECT_FALSE(w->checking->isVisibleTo(w));
 
@@ -167,7 +171,8 @@ TEST(Views, StatusRowsFollowTheChecksAndCopyAsTabSeparatedText) {
     const QString selected =
         kStatusHeader +
         status_row(1, "応答なし", {},
-                   fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+                   fx.state.status.last_started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")),
+                   "50.0%\t50.0%\t0.3");
     for (QWidget* focus : {static_cast<QWidget*>(w->table), static_cast<QWidget*>(w->filter)}) {
         QApplication::clipboard()->clear();
         QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
