@@ -210,8 +210,11 @@ TEST(DeviceEvents, AnnouncedWithTheCheckKeptWithTheirSamplesAndAFailingHistoryTo
     QStringList told;
     CheckKeeper keeper(history, rig.state.events, boxes, [&](const QString& t) { told << t; });
     QStringList log;
+    int readable = 0;
     rig.state.events.listen([&](const MonitorEvent& e) {
-        if (e.kind != EventKind::CheckBegun && e.kind != EventKind::Check)
+        if (e.kind == EventKind::CheckKept)
+            ++readable;
+        else if (e.kind != EventKind::CheckBegun && e.kind != EventKind::Check)
             log << event_kind_name(e.kind) + ' ' + e.detail;
     });
     const auto check = [&](std::set<int> down) {
@@ -247,6 +250,7 @@ TEST(DeviceEvents, AnnouncedWithTheCheckKeptWithTheirSamplesAndAFailingHistoryTo
     EXPECT_TRUE(log[2].startsWith("up address=10.0.0.2 name=機器1 down_for="))
         << log[2].toStdString();
     EXPECT_EQ(log.mid(3), QStringList{"history result=kept"});
+    EXPECT_EQ(readable, 3) << "only a kept check is announced as readable";
 }
 
 } // namespace
