@@ -154,6 +154,7 @@ QString usage_text() {
         "  --listen ADDR:PORT  serve a read-only status page (/), Prometheus metrics\n"
         "               (/metrics) and JSON (/api/status) on an IPv4 address; without\n"
         "               it nothing listens. An address other than 127.x.x.x needs\n"
+        "               a token file and a certificate with its key:\n"
         "  --listen-token-file FILE  a file only its owner may read holding a token\n"
         "               every request must send as \"Authorization: Bearer TOKEN\"\n"
         "  --listen-cert FILE --listen-key FILE  serve HTTPS with this PEM\n"

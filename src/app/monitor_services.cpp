@@ -124,11 +124,6 @@ bool MonitorServices::start() {
         web_.reset();
         return false;
     }
-    if (parts_.tell && !is_loopback_address(parts_.listen->address) &&
-        parts_.listen->cert_file.isEmpty())
-        parts_.tell(QStringLiteral("%1:%2 は TLS なしで待ち受けます。トークンが平文で流れます。")
-                        .arg(parts_.listen->address)
-                        .arg(web_->port()));
     return true;
 }
 

@@ -194,17 +194,24 @@ std::uint16_t WebServer::port() const {
 }
 
 QString WebServer::start(const ListenOptions& options) {
+    const bool tls = !options.cert_file.isEmpty() || !options.key_file.isEmpty();
+    if (!is_loopback_address(options.address)) {
+        if (options.token_file.isEmpty())
+            return QStringLiteral("ループバック以外のアドレス（%1）で待ち受けるには "
+                                  "--listen-token-file でトークンファイルを指定してください。")
+                .arg(options.address);
+        // off loopback the token would otherwise cross the network in clear text
+        if (!tls)
+            return QStringLiteral("ループバック以外のアドレス（%1）で待ち受けるには --listen-cert "
+                                  "と --listen-key で TLS の証明書と鍵を指定してください。")
+                .arg(options.address);
+    }
     QString why;
     if (!options.token_file.isEmpty()) {
         impl_->token = read_token_file(options.token_file, &why);
         if (impl_->token.isEmpty())
             return why;
-    } else if (!is_loopback_address(options.address)) {
-        return QStringLiteral("ループバック以外のアドレス（%1）で待ち受けるには "
-                              "--listen-token-file でトークンファイルを指定してください。")
-            .arg(options.address);
     }
-    const bool tls = !options.cert_file.isEmpty() || !options.key_file.isEmpty();
     if (tls) {
         QFile cert(options.cert_file), key(options.key_file);
         if (options.cert_file.isEmpty() || options.key_file.isEmpty() ||

@@ -96,15 +96,19 @@ Http curl(const QString& url, const QStringList& extra = {}) {
 
 class Pelmora {
   public:
-    Pelmora(const TempWorkDir& dir, const QStringList& arguments, const QString& netns = {}) {
+    // windows: the window mode on Qt's offscreen platform, else headless
+    Pelmora(const TempWorkDir& dir, const QStringList& arguments, const QString& netns = {},
+            bool windows = false) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         use_test_lock(env);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.root());
-        const QStringList all = QStringList{"--headless", "--minute-ms=500"} + arguments;
+        QStringList all = QStringList{"--minute-ms=500"} + arguments;
+        if (!windows)
+            all.prepend("--headless");
         if (netns.isEmpty())
             process.start(PELMORA_BINARY, all);
         else
@@ -244,13 +248,15 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
     write_files(dir, "127.0.0.1\r\nループバック／内線1／山田\r\n 0 \r\n");
     const QString port = QString::number(SmtpTestServer::unused_port());
     {
-        // refused at start: another address without a token, a token others may read
+        // refused at start: another address without a token or TLS, a token others may read
         struct Refused {
             QStringList arguments;
             QString said;
         };
         const Refused refusals[] = {
             {{"--listen", "198.18.0.1:" + port}, "--listen-token-file"},
+            {{"--listen", "198.18.0.1:" + port, "--listen-token-file", token_file(dir, "t")},
+             "--listen-cert"},
             {{"--listen", "127.0.0.1:" + port, "--listen-token-file",
               token_file(dir, "secret", QFile::ReadGroup)},
              "chmod 600"},
@@ -323,6 +329,17 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
         const Outcome r = run("sh", {"-c", "promtool check metrics < " + scrape.path("m")});
         EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
     }
+}
+
+TEST(WebLive, TheWindowModeServesItsStateToo) {
+    NEED(have("curl"), "curl is needed");
+    TempWorkDir dir;
+    write_files(dir, "127.0.0.1\r\nループバック／内線1／山田\r\n 0 \r\n");
+    const quint16 port = SmtpTestServer::unused_port();
+    Pelmora p(dir, {"--listen", QStringLiteral("127.0.0.1:%1").arg(port)}, {}, true);
+    EXPECT_TRUE(wait_for([&] {
+        return curl(url(port)).body.contains("\npelmora_targets{state=\"unknown\"} 1");
+    })) << p.process.readAllStandardError().toStdString();
 }
 
 TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
