@@ -57,6 +57,7 @@ class ScriptedEngine : public EchoEngine {
 
 struct SentNotice {
     QString to, from, server, domain, body, subject;
+    bool operator==(const SentNotice&) const = default;
 };
 
 class RecordingMailer : public NoticeSender {
