@@ -25,6 +25,7 @@
 #include "settings/smtp_file.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
+#include "support/pelmora_process.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
 
@@ -47,50 +48,8 @@ std::vector<Mail> mails(const SmtpTestServer& server) {
     return out;
 }
 
-bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limit.count())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
-class Headless {
-  public:
-    // wrapper: a command the program is started under, which ends in exec "$@"
-    Headless(const TempWorkDir& dir, const QStringList& arguments,
-             const std::vector<std::pair<QString, QString>>& extra_environment = {},
-             const QStringList& wrapper = {}) {
-        process.setWorkingDirectory(dir.root());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, value] : extra_environment)
-            env.insert(name, value);
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        use_test_lock(env);
-        process.setProcessEnvironment(env);
-        if (wrapper.isEmpty())
-            process.start(QStringLiteral(PELMORA_BINARY), arguments);
-        else
-            process.start(wrapper[0],
-                          wrapper.mid(1) + QStringList{QStringLiteral(PELMORA_BINARY)} + arguments);
-        process.waitForStarted();
-    }
-    ~Headless() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
-    QString error_output() { return QString::fromLocal8Bit(process.readAllStandardError()); }
-
-    QProcess process;
-};
+// every start here passes --headless
+using Headless = PelmoraProcess;
 
 void expect_sigterm_ends_it_within_two_seconds(Headless& run) {
     QElapsedTimer ending;
@@ -103,12 +62,10 @@ void expect_sigterm_ends_it_within_two_seconds(Headless& run) {
 }
 
 int exit_code_of(const QStringList& arguments, const TempWorkDir& dir, QString* output = nullptr) {
-    Headless run(dir, arguments);
-    if (!run.process.waitForFinished(5000))
-        return -1;
+    const Ran ran = run_once(arguments, dir, 5000);
     if (output)
-        *output = QString::fromLocal8Bit(run.process.readAllStandardOutput()) + run.error_output();
-    return run.process.exitCode();
+        *output = QString::fromLocal8Bit(ran.out) + ran.err;
+    return ran.code;
 }
 
 // A /dev/log of the test's own: a datagram socket, bound over /dev/log in a
@@ -143,22 +100,6 @@ struct SyslogSink {
         " touch /dev/log; mount --bind \"$1/log.sock\" /dev/log; shift; exec \"$@\"",
         "sh"};
 };
-
-struct Ran {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
-
-Ran run_once(const QStringList& arguments, const TempWorkDir& dir) {
-    Headless run(dir, arguments);
-    Ran r;
-    if (run.process.waitForFinished(10000))
-        r.code = run.process.exitCode();
-    r.out = run.process.readAllStandardOutput();
-    r.err = run.error_output();
-    return r;
-}
 
 } // namespace
 
