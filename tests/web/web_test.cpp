@@ -213,8 +213,9 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
         SCOPED_TRACE((extra.join(' ').left(60) + " " + path.left(40)).toStdString());
         const Http h = curl(url(port, path), extra);
         EXPECT_EQ(h.status, status) << h.body.left(200).toStdString();
-        if (status == 200 && path == "/metrics" && !extra.contains("-I"))
+        if (status == 200 && path == "/metrics" && !extra.contains("-I")) {
             EXPECT_TRUE(h.body.startsWith("# HELP")) << h.body.left(200).toStdString();
+        }
     }
     // nothing changed: the counters went on by checks alone
     const QByteArray after = curl(url(port), {"-H", bearer}).body;
@@ -342,8 +343,10 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
     const quint16 port = SmtpTestServer::unused_port();
     PelmoraProcess p(dir, headless({"--listen", loopback(port)}));
     ASSERT_TRUE(p.says(kListening)) << p.said.toStdString();
-    const sockaddr_in to{
-        .sin_family = AF_INET, .sin_port = htons(port), .sin_addr = {htonl(INADDR_LOOPBACK)}};
+    const sockaddr_in to{.sin_family = AF_INET,
+                         .sin_port = htons(port),
+                         .sin_addr = {htonl(INADDR_LOOPBACK)},
+                         .sin_zero = {}};
     std::vector<int> slow, endless;
     const auto connect_one = [&](std::vector<int>& held) {
         held.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -393,11 +396,9 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
     QThread::msleep(300);
     EXPECT_NE(curl(url(port)).status, 200) << "past the limit of one address";
     EXPECT_EQ(curl(url(port), {"--interface", "127.0.0.2"}).status, 200);
-    for (int fd : slow)
-        ::close(fd);
-    for (int fd : endless)
-        if (fd >= 0)
-            ::close(fd);
+    for (const std::vector<int>* held : {&slow, &endless})
+        for (int fd : *held)
+            ::close(fd); // -1 for those it closed
     EXPECT_EQ(endless_closed, 5) << "headers past the memory limit end the connection";
     EXPECT_EQ(p.process.state(), QProcess::Running);
 }
@@ -419,7 +420,10 @@ TEST(WebLive, ChromiumShowsTheTableTheStoredHistoryAndTheStopBanner) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     qint64 clock = now - 3 * 86400;
     {
-        HistoryStore store({.path = dir.path("pelmora.db"), .now_s = [&clock] { return clock; }});
+        HistoryOptions options;
+        options.path = dir.path("pelmora.db");
+        options.now_s = [&clock] { return clock; };
+        HistoryStore store(options);
         bool branch_was_up = true;
         for (; clock < now - 60; clock += 300) {
             CheckRecord r;
