@@ -134,7 +134,7 @@ TEST(WebTexts, MetricsAreEscapedUniqueAndCompleteFromTheStart) {
 
 TEST(WebTexts, ListenOptionsAreParsedAndCheckedTogether) {
     // where it listens; empty: refused
-    const std::pair<QStringList, QString> cases[] = {
+    const std::pair<QStringList, std::string> cases[] = {
         {{"--listen", "127.0.0.1:9787"}, "127.0.0.1:9787"},
         {{"--listen=0.0.0.0:80", "--listen-token-file", "t"}, "0.0.0.0:80"},
         {{"--listen", "localhost:9787"}, ""},
@@ -146,10 +146,13 @@ TEST(WebTexts, ListenOptionsAreParsedAndCheckedTogether) {
     for (const auto& [arguments, listens] : cases) {
         const CommandLine line = parse_command_line(QStringList{"pelmora"} + arguments);
         SCOPED_TRACE(arguments.join(' ').toStdString());
-        EXPECT_EQ(line.error.isEmpty(), !listens.isEmpty()) << line.error.toStdString();
-        if (!listens.isEmpty()) {
+        EXPECT_EQ(line.error.isEmpty(), !listens.empty()) << line.error.toStdString();
+        if (!listens.empty()) {
             ASSERT_TRUE(line.listen);
-            EXPECT_EQ(QStringLiteral("%1:%2").arg(line.listen->address).arg(line.listen->port),
+            EXPECT_EQ(QStringLiteral("%1:%2")
+                          .arg(line.listen->address)
+                          .arg(line.listen->port)
+                          .toStdString(),
                       listens);
         }
     }
@@ -227,8 +230,8 @@ TEST(WebLive, RefusesUnsafeListenersAndAnswersOnlyWhatItShould) {
             .object()["targets"]
             .toArray()[0]
             .toObject();
-    EXPECT_EQ(first["name"].toString() + " " + first["state"].toString(),
-              QStringLiteral("ループバック up"));
+    EXPECT_EQ((first["name"].toString() + " " + first["state"].toString()).toStdString(),
+              "ループバック up");
     expect_promtool_accepts("metrics", after);
 }
 
