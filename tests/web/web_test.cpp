@@ -72,10 +72,12 @@ void write_files(const TempWorkDir& dir, const QString& kanshi) {
     dir.write("kanshi.ini", *cp932_encode(kanshi));
 }
 
+// A file of its own for each token: a table's rows are all written before the first runs.
 QString token_file(const TempWorkDir& dir, const QByteArray& token, QFile::Permissions extra = {}) {
-    dir.write("token", token + "\n");
-    QFile::setPermissions(dir.path("token"), QFile::ReadOwner | QFile::WriteOwner | extra);
-    return dir.path("token");
+    const QString name = "token-" + QString::fromLatin1(token);
+    dir.write(name, token + "\n");
+    QFile::setPermissions(dir.path(name), QFile::ReadOwner | QFile::WriteOwner | extra);
+    return dir.path(name);
 }
 
 // promtool's verdict on a text (check: "metrics", "rules /dev/stdin"), where it is installed.
