@@ -246,7 +246,6 @@ TEST(DeviceEvents, AnnouncedWithTheCheckKeptWithTheirSamplesAndAFailingHistoryTo
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains("disk full"));
     EXPECT_EQ(told.size(), 1);
-    // the failure once, the device's return with its time down, the history back
     EXPECT_EQ(
         log.replaceInStrings(QRegularExpression(" down_for=.+$"), " down_for=…"),
         (QStringList{"down address=10.0.0.2 name=機器1", "history result=failed reason=disk full",

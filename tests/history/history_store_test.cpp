@@ -181,7 +181,7 @@ TEST(HistoryStore, AnHourRolledUpInSlicesCountsEveryCheckOnce) {
     for (int n = 0; n < 75; ++n) {
         rig.now = t0 + n * 120;
         ASSERT_EQ(store.keep(check(rig.now, std::vector<bool>(1001, n < 30))), QString());
-        const QString share = field(std::min(n + 1, 30) / double(n + 1));
+        const QString share = field(std::optional(std::min(n + 1, 30) / double(n + 1)));
         const QStringList figures = lines(store.figures(rig.now));
         for (const QString address : {"10.0.0.1", "10.0.0.1001"}) {
             int checks = 0;
