@@ -424,9 +424,9 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
 
     // One sample per monitored target and check, none for the 無効 one; the
     // last check may still have been in flight at the end.
-    HistoryOptions options;
-    options.path = dir.path("pelmora.db");
-    HistoryStore store(options);
+    HistoryOptions kept;
+    kept.path = dir.path("pelmora.db");
+    HistoryStore store(kept);
     std::map<QString, int> samples; // by address; checks come faster than seconds here
     QString why;
     ASSERT_TRUE(store.export_samples(
@@ -437,10 +437,10 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
         },
         &why))
         << why.toStdString();
-    const int checked = logged.count("\tcheck\t"), kept = samples[answering];
-    EXPECT_EQ(samples, (std::map<QString, int>{{answering, kept}, {flapping, kept}}))
+    const int checked = logged.count("\tcheck\t"), each = samples[answering];
+    EXPECT_EQ(samples, (std::map<QString, int>{{answering, each}, {flapping, each}}))
         << "none for the 無効 record";
-    EXPECT_TRUE(kept == checked || kept == checked - 1) << kept << " of " << checked;
+    EXPECT_TRUE(each == checked || each == checked - 1) << each << " of " << checked;
 
     // A pelmora.db that cannot be written: checks and mail go on, told once.
     TempWorkDir other;
