@@ -134,6 +134,8 @@ TEST(GraphModel, DownSpansAreClippedMergedAndMappedToX) {
     EXPECT_EQ(hours, (QStringList{"0-1", "12-14", "23-24"}));
     EXPECT_FALSE(m.empty()); // down all along is something to show
     EXPECT_TRUE(build_graph(GraphRange::Hour, now, in).down.size() == 1u);
+    // two columns of 12 hours: gaps of 11 and 9 hours cannot be seen
+    EXPECT_EQ(build_graph(GraphRange::Day, now, in, 2).down.size(), 1u);
 }
 
 TEST(GraphModel, HoverFindsTheNearPointAndSaysItsValue) {
