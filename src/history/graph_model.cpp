@@ -211,7 +211,9 @@ GraphModel build_graph(GraphRange range, qint64 now_s, const GraphInput& input, 
         if (to < from || (to == from && d.from_s != d.to_s))
             continue;
         GraphSpan span_x{x_of(model.from_s, model.to_s, from), x_of(model.from_s, model.to_s, to)};
-        if (!model.down.empty() && span_x.from_x <= model.down.back().to_x)
+        // a gap narrower than a column would not show, yet would cost a
+        // shape: a year of a flapping device has thousands of down periods
+        if (!model.down.empty() && span_x.from_x <= model.down.back().to_x + 1.0 / columns)
             model.down.back().to_x = std::max(model.down.back().to_x, span_x.to_x);
         else
             model.down.push_back(span_x);
