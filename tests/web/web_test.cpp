@@ -281,7 +281,6 @@ namespace {
 class Prometheus {
   public:
     Prometheus(const TempWorkDir& dir, quint16 target, const QString& credentials_file) {
-        port = SmtpTestServer::unused_port();
         QString config = QStringLiteral("global: {scrape_interval: 1s, evaluation_interval: 1s}\n"
                                         "scrape_configs:\n"
                                         "  - job_name: pelmora\n"
@@ -290,10 +289,9 @@ class Prometheus {
         if (!credentials_file.isEmpty())
             config += "    authorization: {credentials_file: '" + credentials_file + "'}\n";
         dir.write("prometheus.yml", config.toUtf8());
-        process.start("prometheus",
-                      {"--config.file=" + dir.path("prometheus.yml"),
-                       "--storage.tsdb.path=" + dir.path("tsdb"),
-                       QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port)});
+        process.start("prometheus", {"--config.file=" + dir.path("prometheus.yml"),
+                                     "--storage.tsdb.path=" + dir.path("tsdb"),
+                                     "--web.listen-address=" + loopback(port)});
         process.waitForStarted();
     }
     ~Prometheus() {
@@ -310,7 +308,7 @@ class Prometheus {
                 series["value"][1].toString().toStdString();
         return out;
     }
-    quint16 port = 0;
+    const quint16 port = SmtpTestServer::unused_port();
     QProcess process;
 };
 
