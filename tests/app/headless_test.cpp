@@ -185,16 +185,10 @@ TEST(Headless, AFolderOfItsOwnIsMadeWithTheSamplesOnFirstStartOnly) {
     for (const Case& c : cases) {
         for (const bool first : {true, false}) {
             Headless run(home, c.arguments, {{"XDG_DATA_HOME", home.path("data")}});
-            QString said;
-            ASSERT_TRUE(wait_for(
-                [&] {
-                    run.process.waitForReadyRead(50);
-                    said += run.error_output();
-                    return said.contains(QStringLiteral("監視を開始しました"));
-                },
-                5s))
-                << said.toStdString();
-            EXPECT_EQ(said.contains(QStringLiteral("サンプル")), first) << said.toStdString();
+            ASSERT_TRUE(run.says(QStringLiteral("監視を開始しました"), 5s))
+                << run.said.toStdString();
+            EXPECT_EQ(run.said.contains(QStringLiteral("サンプル")), first)
+                << run.said.toStdString();
             run.signal(SIGTERM);
             run.process.waitForFinished(2000);
         }
@@ -316,10 +310,7 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
     SmtpTestServer smtp;
     TempWorkDir dir;
     SyslogSink syslog(dir);
-    if (!syslog.ok && qEnvironmentVariable("CI") == "true")
-        FAIL() << "a /dev/log of the test's own needs root and a mount namespace";
-    if (!syslog.ok)
-        GTEST_SKIP() << "a /dev/log of the test's own needs root and a mount namespace";
+    NEED(syslog.ok, "a /dev/log of the test's own needs root and a mount namespace");
     const QString answering = QString::fromStdString(world.answering_address());
     const QString flapping = QString::fromStdString(world.silent_address());
     dir.write("conf.ini", conf_bytes(1, 1, 64, 255, smtp.address().toLatin1()));
@@ -409,14 +400,7 @@ TEST(CsvCommands, TargetsGoOutAndComeBackByteIdenticalAndBadLinesChangeNothing) 
     // all beside a monitor in the same folder, which takes the list on SIGHUP
     dir.write("conf.ini", conf_bytes());
     Headless monitor(dir, {"--headless"});
-    QString said;
-    const auto monitor_said = [&](const QString& text) {
-        return wait_for([&] {
-            monitor.process.waitForReadyRead(50);
-            return (said += monitor.error_output()).contains(text);
-        });
-    };
-    ASSERT_TRUE(monitor_said(QStringLiteral("監視を開始しました"))) << said.toStdString();
+    ASSERT_TRUE(monitor.says(QStringLiteral("監視を開始しました"))) << monitor.said.toStdString();
     const Ran exported = run_once({"--export-targets"}, dir);
     ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
     EXPECT_EQ(exported.out,
@@ -432,7 +416,8 @@ TEST(CsvCommands, TargetsGoOutAndComeBackByteIdenticalAndBadLinesChangeNothing) 
     EXPECT_TRUE(imported.out.contains("3 件")) << imported.out.toStdString();
     EXPECT_EQ(dir.read("kanshi.ini"), kanshi);
     monitor.signal(SIGHUP);
-    EXPECT_TRUE(monitor_said(QStringLiteral("読み直しました（3拠点"))) << said.toStdString();
+    EXPECT_TRUE(monitor.says(QStringLiteral("読み直しました（3拠点")))
+        << monitor.said.toStdString();
 
     // Shift_JIS as a spreadsheet saves it, and UTF-8 typed on Linux (〜 −), no header
     for (const QByteArray& csv :

@@ -21,15 +21,6 @@ namespace {
 
 constexpr qint64 t0 = 1767225600; // 2026-01-01 00:00 UTC, an hour boundary
 
-// Where a test needs root, it skips without it, except under CI where the
-// skip would hide a part that was never tested.
-#define NEEDS_ROOT(why)                                                                            \
-    if (::geteuid() != 0) {                                                                        \
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))                                   \
-            FAIL() << "needs root: " << why;                                                       \
-        GTEST_SKIP() << "needs root: " << why;                                                     \
-    }
-
 struct Rig {
     TempWorkDir dir;
     qint64 now = t0;
@@ -264,7 +255,7 @@ TEST(HistoryStoreFaults, ReadOnlyFolderIsReportedAndTheNextCheckTriesAgain) {
 }
 
 TEST(HistoryStoreFaults, FullDiskFailsOneCheckAndKeepsTheEarlierOnes) {
-    NEEDS_ROOT("mounts a small tmpfs");
+    NEED(::geteuid() == 0, "needs root: mounts a small tmpfs");
     Rig rig;
     const QString mount_point = rig.dir.path(QStringLiteral("small"));
     ASSERT_TRUE(QDir().mkdir(mount_point));
@@ -318,7 +309,7 @@ TEST(HistoryStoreFaults, CorruptFileIsMovedAsideWithItsCompanionsAndAFreshOneSta
 }
 
 TEST(HistoryStoreFaults, RootRefusesADatabaseThatIsASymlink) {
-    NEEDS_ROOT("the file rules apply to root");
+    NEED(::geteuid() == 0, "needs root: the file rules apply to root");
     Rig rig;
     rig.dir.write(QStringLiteral("elsewhere"), "root's own file");
     ASSERT_TRUE(QFile::link(rig.dir.path(QStringLiteral("elsewhere")), rig.dir.path("pelmora.db")));

@@ -30,14 +30,6 @@ inline bool have(const char* program) {
     return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
 }
 
-// Skips the test, or fails it under CI, where every part must be there.
-#define NEED(condition, why)                                                                       \
-    if (!(condition)) {                                                                            \
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))                                   \
-            FAIL() << why;                                                                         \
-        GTEST_SKIP() << why;                                                                       \
-    }
-
 struct Ran {
     int code = -1; // -1: killed, as it did not end in time
     QByteArray out;
