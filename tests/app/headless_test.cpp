@@ -9,12 +9,16 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 #include "core/cp932.h"
@@ -71,6 +75,8 @@ int exit_code_of(const QStringList& arguments, const TempWorkDir& dir, QString* 
 // A /dev/log of the test's own: a datagram socket, bound over /dev/log in a
 // mount namespace of the program's own (on a tmpfs /dev whose other entries
 // lead to the real ones). messages(): each as sent, <PRI>TIME pelmora[PID]: TEXT
+// It is read all along: a datagram socket holds only a few unread messages
+// (net.unix.max_dgram_qlen), and a full one would hold the program's syslog().
 struct SyslogSink {
     explicit SyslogSink(const TempWorkDir& dir) {
         sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
@@ -80,16 +86,30 @@ struct SyslogSink {
              QDir().mkpath(dir.path("olddev")) && ::geteuid() == 0;
         wrapper << dir.root();
     }
-    ~SyslogSink() { ::close(fd); }
+    ~SyslogSink() {
+        stop = true;
+        reader.join();
+        ::close(fd);
+    }
     QStringList messages() {
-        char buffer[4096];
-        for (ssize_t size = 0; (size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-            got << QString::fromUtf8(buffer, size);
+        const std::lock_guard guard(lock);
         return got;
     }
     int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     bool ok = false;
+    std::mutex lock;
     QStringList got;
+    std::atomic<bool> stop = false;
+    std::thread reader{[this] {
+        char buffer[4096];
+        for (pollfd ready{fd, POLLIN, 0}; !stop; ready.revents = 0)
+            if (::poll(&ready, 1, 50) > 0)
+                if (const ssize_t size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+                    size > 0) {
+                    const std::lock_guard guard(lock);
+                    got << QString::fromUtf8(buffer, size);
+                }
+    }};
     QStringList wrapper{
         "unshare",
         "-m",
