@@ -16,26 +16,11 @@
 #include "core/cp932.h"
 #include "support/mime_decoding.h"
 #include "support/net_namespace.h"
+#include "support/pelmora_process.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
 
 namespace {
-
-bool run(const QString& program, const QStringList& args) {
-    return QProcess::execute(program, args) == 0;
-}
-
-// Waits until check() holds or limit_ms have passed; whether it held.
-template <typename Check> bool wait_for(Check check, int limit_ms) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!check()) {
-        if (waited.elapsed() > limit_ms)
-            return false;
-        QThread::msleep(100);
-    }
-    return true;
-}
 
 // The pids of the children of `parent` (started from its main thread) named `name`.
 std::vector<pid_t> children_named(qint64 parent, const QByteArray& name) {
@@ -100,7 +85,7 @@ TEST_P(CapabilityDrop, AUsersPluginFindsNoCapabilityNorRawSocketWhileThePingsGoO
     const QString helper = dir.path("bin/pelmora-echo");
     ASSERT_TRUE(QFile::copy(QStringLiteral(PELMORA_BINARY), binary));
     ASSERT_TRUE(QFile::copy(QStringLiteral(PELMORA_ECHO_HELPER), helper));
-    ASSERT_TRUE(run("setcap", {"cap_net_raw=ep", helper}));
+    ASSERT_EQ(run("setcap", {"cap_net_raw=ep", helper}).code, 0);
     ASSERT_TRUE(QFile::copy(probe, dir.path("plugins/generic/") + QFileInfo(probe).fileName()));
 
     std::unique_ptr<SmtpTestServer> smtp;
@@ -115,8 +100,9 @@ TEST_P(CapabilityDrop, AUsersPluginFindsNoCapabilityNorRawSocketWhileThePingsGoO
                   *cp932_encode(QStringLiteral("127.0.0.1\r\nループバック／0000／試験\r\n 0 \r\n") +
                                 silent_host +
                                 QStringLiteral("\r\n無応答機器／0001／試験\r\n 0 \r\n")));
-        ASSERT_TRUE(run("chown", {"-R", "nobody:nogroup", dir.path("work"), dir.path("runtime")}));
-        ASSERT_TRUE(run("chmod", {"700", dir.path("work"), dir.path("runtime")}));
+        ASSERT_EQ(
+            run("chown", {"-R", "nobody:nogroup", dir.path("work"), dir.path("runtime")}).code, 0);
+        ASSERT_EQ(run("chmod", {"700", dir.path("work"), dir.path("runtime")}).code, 0);
 
         QProcessEnvironment env;
         env.insert("PATH", "/usr/bin:/bin");
@@ -135,7 +121,8 @@ TEST_P(CapabilityDrop, AUsersPluginFindsNoCapabilityNorRawSocketWhileThePingsGoO
     }
 
     // what the plugin saw
-    ASSERT_TRUE(wait_for([&] { return dir.read("work/capabilities.txt").count('\n') == 3; }, 10000))
+    ASSERT_TRUE(wait_for([&] { return dir.read("work/capabilities.txt").count('\n') == 3; },
+                         std::chrono::seconds(10)))
         << "the plugin was not loaded: " << pelmora.readAll().toStdString();
     const QByteArray seen = dir.read("work/capabilities.txt");
     EXPECT_TRUE(seen.contains("CapEff:\t0000000000000000\n")) << seen.toStdString();
@@ -146,7 +133,7 @@ TEST_P(CapabilityDrop, AUsersPluginFindsNoCapabilityNorRawSocketWhileThePingsGoO
 
     // the first check comes a minute after start-up; a second notice would
     // follow right after the first
-    ASSERT_TRUE(wait_for([&] { return !smtp->messages().empty(); }, 80000))
+    ASSERT_TRUE(wait_for([&] { return !smtp->messages().empty(); }, std::chrono::seconds(80)))
         << "no notice: " << pelmora.readAll().toStdString();
     QThread::msleep(3000);
     const std::vector<ReceivedMail> mails = smtp->messages();
@@ -162,7 +149,8 @@ TEST_P(CapabilityDrop, AUsersPluginFindsNoCapabilityNorRawSocketWhileThePingsGoO
     pelmora.kill(); // no orphan, however the program ends
     pelmora.waitForFinished(5000);
     for (pid_t helper_pid : helpers)
-        EXPECT_TRUE(wait_for([&] { return ended(helper_pid); }, 5000)) << "pelmora-echo outlived";
+        EXPECT_TRUE(wait_for([&] { return ended(helper_pid); }, std::chrono::seconds(5)))
+            << "pelmora-echo outlived";
 }
 
 INSTANTIATE_TEST_SUITE_P(PingRights, CapabilityDrop,
