@@ -1,10 +1,15 @@
 #include "web/web_server.h"
 
 #include <QFile>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstring>
+#include <list>
+#include <map>
 #include <microhttpd.h>
+#include <mutex>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include "web/metrics_text.h"
@@ -19,7 +24,7 @@ std::optional<ListenOptions> parse_listen_address(const QString& text, QString* 
     const QString host = colon < 0 ? QString() : text.left(colon);
     if (!port_ok || port > 65535 ||
         ::inet_pton(AF_INET, host.toLatin1().constData(), &parsed) != 1) {
-        *why = QStringLiteral("--listen には IPv4 アドレスとポート（例 127.0.0.1:9787）を指定して"
+        *why = QStringLiteral("--listen には IPv4 アドレスとポート（例 127.0.0.1:10067）を指定して"
                               "ください: ") +
                text;
         return std::nullopt;
@@ -76,6 +81,96 @@ bool tokens_equal(const QByteArray& given, const QByteArray& expected) {
     return difference == 0;
 }
 
+namespace {
+
+// Every open connection, the one answered longest ago first. When the server
+// or one address is full, that one is shut to make room for the newcomer, so
+// a client that sends its request at once (a scrape) always gets in, while
+// one that trickles its header, or idles, makes way. libmicrohttpd itself
+// would turn the newcomer away and keep the trickling ones.
+class ConnectionRoster {
+  public:
+    ConnectionRoster(unsigned limit, unsigned per_address)
+        : limit_(limit), per_address_limit_(per_address) {}
+
+    void started(MHD_Connection* connection, void** context) {
+        const MHD_ConnectionInfo* fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        const MHD_ConnectionInfo* from =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+        if (!fd || !from || from->client_addr->sa_family != AF_INET)
+            return;
+        const in_addr_t address =
+            reinterpret_cast<const sockaddr_in*>(from->client_addr)->sin_addr.s_addr;
+        std::lock_guard lock(mutex_);
+        if (count_[address] >= per_address_limit_)
+            shut_oldest([&](const Held& h) { return h.address == address; });
+        if (open_.size() >= limit_)
+            shut_oldest([](const Held&) { return true; });
+        open_.push_back({fd->connect_fd, address, {}, false});
+        open_.back().self = std::prev(open_.end());
+        ++count_[address];
+        *context = &open_.back();
+    }
+
+    // A whole request has arrived: the connection goes to the back of the line.
+    void answered(MHD_Connection* connection) {
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        std::lock_guard lock(mutex_);
+        if (auto* held = info ? static_cast<Held*>(info->socket_context) : nullptr;
+            held && !held->shut)
+            open_.splice(open_.end(), open_, held->self);
+    }
+
+    // libmicrohttpd tells this before it closes the socket, so a descriptor
+    // still in the roster is never one already reused by another connection.
+    void closed(void** context) {
+        auto* held = static_cast<Held*>(*context);
+        *context = nullptr;
+        if (!held)
+            return;
+        std::lock_guard lock(mutex_);
+        if (held->shut) {
+            shut_.erase(held->self);
+            return;
+        }
+        uncount(held->address);
+        open_.erase(held->self);
+    }
+
+  private:
+    struct Held {
+        int fd;
+        in_addr_t address;
+        std::list<Held>::iterator self;
+        bool shut;
+    };
+
+    template <typename Which> void shut_oldest(Which which) {
+        const auto oldest = std::find_if(open_.begin(), open_.end(), which);
+        if (oldest == open_.end())
+            return;
+        // its own thread sees the end, closes it and tells closed()
+        ::shutdown(oldest->fd, SHUT_RDWR);
+        oldest->shut = true;
+        uncount(oldest->address);
+        shut_.splice(shut_.end(), open_, oldest);
+    }
+
+    void uncount(in_addr_t address) {
+        if (--count_[address] == 0)
+            count_.erase(address);
+    }
+
+    const unsigned limit_, per_address_limit_;
+    std::mutex mutex_;
+    std::list<Held> open_, shut_;
+    std::map<in_addr_t, unsigned> count_;
+};
+
+} // namespace
+
 struct WebServer::Impl {
     const SnapshotPublisher& snapshots;
     WebHistory history;
@@ -84,6 +179,7 @@ struct WebServer::Impl {
     QByteArray cert, key;
     MHD_Daemon* daemon = nullptr;
     std::uint16_t port = 0;
+    ConnectionRoster roster{limits.connections, limits.connections_per_ip};
 };
 
 namespace {
@@ -130,7 +226,8 @@ bool authorized(const WebServer::Impl& impl, MHD_Connection* connection) {
 MHD_Result answer(void* cls, MHD_Connection* connection, const char* url, const char* method,
                   const char* /*version*/, const char* /*upload_data*/,
                   size_t* /*upload_data_size*/, void** /*request*/) {
-    const auto& impl = *static_cast<const WebServer::Impl*>(cls);
+    auto& impl = *static_cast<WebServer::Impl*>(cls);
+    impl.roster.answered(connection);
     if (!authorized(impl, connection))
         return send(connection,
                     {MHD_HTTP_UNAUTHORIZED, "text/plain; charset=utf-8", "401 unauthorized\n"});
@@ -177,6 +274,15 @@ MHD_Result answer(void* cls, MHD_Connection* connection, const char* url, const 
         }
     }
     return send(connection, {MHD_HTTP_NOT_FOUND, "text/plain; charset=utf-8", "404 not found\n"});
+}
+
+void notify_connection(void* cls, MHD_Connection* connection, void** context,
+                       MHD_ConnectionNotificationCode what) {
+    auto& roster = static_cast<WebServer::Impl*>(cls)->roster;
+    if (what == MHD_CONNECTION_NOTIFY_STARTED)
+        roster.started(connection, context);
+    else
+        roster.closed(context);
 }
 
 } // namespace
@@ -234,8 +340,12 @@ QString WebServer::start(const ListenOptions& options) {
         flags |= MHD_USE_TLS;
     std::vector<MHD_OptionItem> items = {
         {MHD_OPTION_SOCK_ADDR, 0, &bind_to},
-        {MHD_OPTION_CONNECTION_LIMIT, l.connections, nullptr},
-        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, l.connections_per_ip, nullptr},
+        // The roster keeps the limits by making room. libmicrohttpd's own are
+        // a backstop that would refuse instead: above the roster's, since it
+        // counts a shut connection until its thread has closed it and splits
+        // its limit among its threads; none for one address.
+        {MHD_OPTION_CONNECTION_LIMIT, l.connections * 3 / 2, nullptr},
+        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&notify_connection), impl_.get()},
         {MHD_OPTION_CONNECTION_TIMEOUT, l.timeout_s, nullptr},
         {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(l.memory_per_connection),
          nullptr},

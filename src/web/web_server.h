@@ -42,8 +42,10 @@ struct WebHistory {
 };
 
 struct WebLimits {
-    unsigned connections = 512;                    // in all
-    unsigned connections_per_ip = 384;             // the rest stays free for other addresses
+    // open at once, in all and from one address; at either, the connection
+    // answered longest ago is shut to make room for a newcomer
+    unsigned connections = 512;
+    unsigned connections_per_ip = 384;
     unsigned timeout_s = 10;                       // idle connection
     std::size_t memory_per_connection = 32 * 1024; // request line and headers
     unsigned threads = 2;
