@@ -80,10 +80,9 @@ QString token_file(const TempWorkDir& dir, const QByteArray& token, QFile::Permi
     return dir.path(name);
 }
 
-// promtool's verdict on a text (check: "metrics", "rules /dev/stdin"), where it is installed.
+// promtool's verdict on a text (check: "metrics", "rules /dev/stdin").
 void expect_promtool_accepts(const QString& check, const QByteArray& text) {
-    if (!have("promtool"))
-        return;
+    NEED(have("promtool"), "promtool is needed (Debian's prometheus)");
     TempWorkDir dir;
     dir.write("in", text);
     const Ran r = run("sh", {"-c", "promtool check " + check + " < " + dir.path("in")});
