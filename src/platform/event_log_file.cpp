@@ -1,9 +1,14 @@
 #include "platform/event_log_file.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
+#include <iterator>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -64,6 +69,20 @@ int syslog_priority(const MonitorEvent& event) {
     }
 }
 
+// A datagram socket to the system log that never blocks; -1 without one.
+int connect_system_log() {
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    static constexpr char kPath[] = "/dev/log";
+    std::copy(std::begin(kPath), std::end(kPath), address.sun_path);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
 qint64 size_of(int fd) {
     struct stat st {};
     return ::fstat(fd, &st) == 0 ? st.st_size : 0;
@@ -71,14 +90,46 @@ qint64 size_of(int fd) {
 
 } // namespace
 
-EventLogFile::EventLogFile(EventLogOptions options) : options_(std::move(options)) {
-    if (options_.syslog)
-        ::openlog("pelmora", LOG_PID, LOG_USER);
-}
+EventLogFile::EventLogFile(EventLogOptions options) : options_(std::move(options)) {}
 
 EventLogFile::~EventLogFile() {
-    if (options_.syslog)
-        ::closelog();
+    if (system_log_ >= 0)
+        ::close(system_log_);
+}
+
+// What syslog(3) would send, "<PRI>Mmm dd hh:mm:ss pelmora[PID]: TEXT", but
+// without waiting: glibc's syslog() blocks while /dev/log is full, and a
+// stalled journal would then hold up the check that wrote the line.
+bool EventLogFile::send_to_system_log(int priority, const QByteArray& text) {
+    if (system_log_ < 0 && (system_log_ = connect_system_log()) < 0)
+        return false;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char stamp[32] = {};
+    std::strftime(stamp, sizeof stamp, "%h %e %T", ::localtime_r(&now, &local));
+    const QByteArray message = '<' + QByteArray::number(LOG_USER | priority) + '>' + stamp +
+                               " pelmora[" + QByteArray::number(::getpid()) + "]: " + text;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (::send(system_log_, message.constData(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >=
+            0)
+            return true;
+        if (errno == EAGAIN || errno == ENOBUFS)
+            return false; // full: dropped, not waited for
+        // the journal restarted: its socket is a new one
+        ::close(system_log_);
+        if ((system_log_ = connect_system_log()) < 0)
+            return false;
+    }
+    return false;
+}
+
+void EventLogFile::to_system_log(int priority, const QByteArray& text) {
+    if (system_log_dropped_ > 0 &&
+        send_to_system_log(LOG_WARNING,
+                           "syslog\tdropped=" + QByteArray::number(system_log_dropped_)))
+        system_log_dropped_ = 0;
+    if (system_log_dropped_ > 0 || !send_to_system_log(priority, text))
+        ++system_log_dropped_;
 }
 
 void EventLogFile::write(const MonitorEvent& event) {
@@ -89,8 +140,7 @@ void EventLogFile::write(const MonitorEvent& event) {
     const QString line = event_line(shown);
     if (options_.syslog) {
         // the system log stamps its own time
-        const QByteArray text = line.section(QLatin1Char('\t'), 1).toUtf8();
-        ::syslog(syslog_priority(event), "%s", text.constData());
+        to_system_log(syslog_priority(event), line.section(QLatin1Char('\t'), 1).toUtf8());
     }
 
     const QByteArray bytes = line.toUtf8() + '\n';

@@ -6,7 +6,10 @@
 // keeps to the rules of the other files (core/root_file_rules.h).
 //
 // A log that cannot be written must never stop monitoring: the first failure
-// is reported through on_failure, and the log goes on trying quietly.
+// is reported through on_failure, and the log goes on trying quietly. The
+// system log is never waited for: while it is full (a stalled journal) its
+// lines are dropped and counted, and the count is sent once it takes them.
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -38,7 +41,11 @@ class EventLogFile {
 
   private:
     void failed(const QString& why);
+    void to_system_log(int priority, const QByteArray& text);
+    bool send_to_system_log(int priority, const QByteArray& text);
 
     EventLogOptions options_;
     bool reported_ = false;
+    int system_log_ = -1; // a datagram socket connected to /dev/log
+    qint64 system_log_dropped_ = 0;
 };

@@ -75,8 +75,8 @@ int exit_code_of(const QStringList& arguments, const TempWorkDir& dir, QString* 
 // A /dev/log of the test's own: a datagram socket, bound over /dev/log in a
 // mount namespace of the program's own (on a tmpfs /dev whose other entries
 // lead to the real ones). messages(): each as sent, <PRI>TIME pelmora[PID]: TEXT
-// It is read all along: a datagram socket holds only a few unread messages
-// (net.unix.max_dgram_qlen), and a full one would hold the program's syslog().
+// It is read all along unless paused (reading): a datagram socket holds only
+// a few unread messages (net.unix.max_dgram_qlen), as a stalled journal's does.
 struct SyslogSink {
     explicit SyslogSink(const TempWorkDir& dir) {
         sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
@@ -99,11 +99,11 @@ struct SyslogSink {
     bool ok = false;
     std::mutex lock;
     QStringList got;
-    std::atomic<bool> stop = false;
+    std::atomic<bool> stop = false, reading = true;
     std::thread reader{[this] {
         char buffer[4096];
         for (pollfd ready{fd, POLLIN, 0}; !stop; ready.revents = 0)
-            if (::poll(&ready, 1, 50) > 0)
+            if (::poll(&ready, 1, 50) > 0 && reading)
                 if (const ssize_t size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
                     size > 0) {
                     const std::lock_guard guard(lock);
@@ -394,14 +394,19 @@ TEST(Headless, DevicesDownAndUpInLogSyslogAndHistoryWhichNeverHoldsMonitoringBac
         << "none for the 無効 record";
     EXPECT_TRUE(each == checked || each == checked - 1) << each << " of " << checked;
 
-    // A pelmora.db that cannot be written: checks and mail go on, told once.
+    // A pelmora.db that cannot be written and a system log that stopped
+    // reading: checks and mail go on, each told once.
     TempWorkDir other;
     other.write("conf.ini", conf_bytes(1, 1, 64, 255, smtp.address().toLatin1()));
     other.write("kanshi.ini", "999.0.0.1\r\nA\r\n 0 \r\n"); // down without a packet
     ASSERT_TRUE(QDir().mkpath(other.path("pelmora.db")));
     const size_t mailed = smtp.messages().size();
-    Headless run(other, {"--headless", "--minute-ms=200"});
-    ASSERT_TRUE(wait_for([&] { return other.read("pelmora.log").count("\tcheck\t") >= 4; }));
+    syslog.reading = false;
+    Headless run(other, {"--headless", "--minute-ms=200"}, {}, syslog.wrapper);
+    ASSERT_TRUE(wait_for([&] { return other.read("pelmora.log").count("\tcheck\t") >= 15; }));
+    syslog.reading = true;
+    ASSERT_TRUE(
+        wait_for([&] { return syslog.messages().join('\n').contains("syslog\tdropped="); }));
     ASSERT_TRUE(wait_for([&] { return smtp.messages().size() >= mailed + 3; }));
     expect_sigterm_ends_it_within_two_seconds(run);
     const QString said = run.error_output();
