@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int kFailedChecksBeforeEnd = 3;
+
 // Signals reach the event loop through a pipe: a handler may do next to
 // nothing, but it may write a byte.
 int signal_pipe[2] = {-1, -1};
@@ -72,6 +74,23 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
             tell_on_stderr(state.monitor.delivery_stopped()
                                ? QStringLiteral("メール配信を停止しました。")
                                : QStringLiteral("メール配信を再開しました。"));
+    });
+
+    // Under the service nothing can start a pelmora-echo that died again: no
+    // capability is left to give it. Checks that cannot be made end the
+    // program with status 1 instead of leaving the devices unwatched, and the
+    // service manager starts it afresh (Restart=on-failure).
+    int failed_in_a_row = 0;
+    state.events.listen([&failed_in_a_row](const MonitorEvent& event) {
+        if (event.kind != EventKind::Check)
+            return;
+        failed_in_a_row = is_failed_check(event) ? failed_in_a_row + 1 : 0;
+        if (failed_in_a_row == kFailedChecksBeforeEnd) {
+            tell_on_stderr(QStringLiteral("ICMP エコーを %1 回続けて送れませんでした。"
+                                          "状態 1 で終了します。")
+                               .arg(kFailedChecksBeforeEnd));
+            QCoreApplication::exit(1);
+        }
     });
 
     MonitoringCycle cycle(state, engine, services.notices(), services.executor(),

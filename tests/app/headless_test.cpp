@@ -29,6 +29,7 @@
 #include "settings/smtp_file.h"
 #include "support/echo_world.h"
 #include "support/mime_decoding.h"
+#include "support/net_namespace.h"
 #include "support/pelmora_process.h"
 #include "support/smtp_test_server.h"
 #include "support/work_dir.h"
@@ -235,6 +236,30 @@ TEST(Headless, EndsAtOnceWhileAMailServerHoldsTheNotice) {
 
     expect_sigterm_ends_it_within_two_seconds(run);
     EXPECT_EQ(smtp.sessions_opened(), 1); // checks never overlap
+}
+
+// Root in a namespace that grants no datagram socket: pelmora-echo holds the
+// raw socket, and once the program has given up every capability a helper
+// that died cannot be started again, as under the service. Checks that
+// cannot be made end it with status 1, for the service manager to restart.
+TEST(Headless, EndsWithStatusOneWhenItsEchoHelperDiedForGood) {
+    NetNamespace ns("helper");
+    NEED(ns.ok() && ns.run("sysctl -qw net.ipv4.ping_group_range='1 0'"),
+         "needs root and iproute2 for a network namespace");
+    TempWorkDir dir;
+    dir.write("conf.ini", conf_bytes(1, 1, 64, 3, "127.0.0.1:1"));
+    dir.write("kanshi.ini", "127.0.0.1\r\nA\r\n 0 \r\n");
+    Headless run(dir, {"--headless", "--minute-ms=200"}, {},
+                 {"ip", "netns", "exec", QString::fromStdString(ns.name())});
+    const auto log = [&] { return QString::fromUtf8(dir.read("pelmora.log")); };
+    ASSERT_TRUE(wait_for([&] { return log().contains(" checked=1 "); })) << log().toStdString();
+    ASSERT_EQ(::run("pkill",
+                    {"-KILL", "-x", "-P", QString::number(run.process.processId()), "pelmora-echo"})
+                  .code,
+              0);
+    ASSERT_TRUE(run.process.waitForFinished(5000));
+    EXPECT_EQ(run.process.exitCode(), 1);
+    EXPECT_EQ(log().count(" echo=failed "), 3) << log().toStdString();
 }
 
 TEST(Headless, ChecksKeepTheirPaceWhileTheMailServerIsSilentAndNoticesFollowInOrder) {
