@@ -5,7 +5,6 @@
 #include <arpa/inet.h>
 #include <cstring>
 #include <list>
-#include <map>
 #include <microhttpd.h>
 #include <mutex>
 #include <netinet/in.h>
@@ -102,14 +101,15 @@ class ConnectionRoster {
             return;
         const in_addr_t address =
             reinterpret_cast<const sockaddr_in*>(from->client_addr)->sin_addr.s_addr;
+        const auto from_there = [address](const Held& h) { return h.address == address; };
         std::lock_guard lock(mutex_);
-        if (count_[address] >= per_address_limit_)
-            shut_oldest([&](const Held& h) { return h.address == address; });
+        // a few hundred at most, once per connection
+        if (std::count_if(open_.begin(), open_.end(), from_there) >= per_address_limit_)
+            shut_oldest(from_there);
         if (open_.size() >= limit_)
             shut_oldest([](const Held&) { return true; });
         open_.push_back({fd->connect_fd, address, {}, false});
         open_.back().self = std::prev(open_.end());
-        ++count_[address];
         *context = &open_.back();
     }
 
@@ -131,12 +131,7 @@ class ConnectionRoster {
         if (!held)
             return;
         std::lock_guard lock(mutex_);
-        if (held->shut) {
-            shut_.erase(held->self);
-            return;
-        }
-        uncount(held->address);
-        open_.erase(held->self);
+        (held->shut ? shut_ : open_).erase(held->self);
     }
 
   private:
@@ -154,19 +149,12 @@ class ConnectionRoster {
         // its own thread sees the end, closes it and tells closed()
         ::shutdown(oldest->fd, SHUT_RDWR);
         oldest->shut = true;
-        uncount(oldest->address);
         shut_.splice(shut_.end(), open_, oldest);
-    }
-
-    void uncount(in_addr_t address) {
-        if (--count_[address] == 0)
-            count_.erase(address);
     }
 
     const unsigned limit_, per_address_limit_;
     std::mutex mutex_;
     std::list<Held> open_, shut_;
-    std::map<in_addr_t, unsigned> count_;
 };
 
 } // namespace
