@@ -34,12 +34,16 @@ std::optional<ListenOptions> parse_listen_address(const QString& text, QString* 
     return options;
 }
 
+namespace {
+
 bool is_loopback_address(const QString& address) {
     in_addr parsed{};
     return ::inet_pton(AF_INET, address.toLatin1().constData(), &parsed) == 1 &&
            (ntohl(parsed.s_addr) >> 24) == 127;
 }
 
+// A token file as the server takes it: only its owner may read it, and a
+// trailing line break is not part of the token. Empty with *why on refusal.
 QByteArray read_token_file(const QString& path, QString* why) {
     struct stat info {};
     const QByteArray native = QFile::encodeName(path);
@@ -68,8 +72,9 @@ QByteArray read_token_file(const QString& path, QString* why) {
     return token;
 }
 
+// Equal in time independent of where they differ: every byte of the longer
+// one is looked at, whatever differs first.
 bool tokens_equal(const QByteArray& given, const QByteArray& expected) {
-    // every byte of the longer one is looked at, whatever differs first
     const qsizetype n = std::max(given.size(), expected.size());
     unsigned char difference = given.size() == expected.size() ? 0 : 1;
     for (qsizetype i = 0; i < n; ++i) {
@@ -79,8 +84,6 @@ bool tokens_equal(const QByteArray& given, const QByteArray& expected) {
     }
     return difference == 0;
 }
-
-namespace {
 
 // Every open connection, the one answered longest ago first. When the server
 // or one address is full, that one is shut to make room for the newcomer, so

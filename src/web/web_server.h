@@ -25,14 +25,6 @@ struct ListenOptions {
 
 // "ADDR:PORT" (an IPv4 address); none when it is not one, *why says so.
 std::optional<ListenOptions> parse_listen_address(const QString& text, QString* why);
-bool is_loopback_address(const QString& address);
-
-// A token file as the server takes it: only its owner may read it, and a
-// trailing line break is not part of the token. Empty with *why on refusal.
-QByteArray read_token_file(const QString& path, QString* why);
-
-// Equal in time independent of where they differ.
-bool tokens_equal(const QByteArray& given, const QByteArray& expected);
 
 // Where the pages read figures, events and graphs; any thread.
 struct WebHistory {
