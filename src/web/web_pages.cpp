@@ -78,8 +78,14 @@ tr.down td{background:#fdd;color:#b00;font-weight:bold}
 tr.unmonitored td{color:#888}
 a{color:#04c}
 svg{max-width:100%;height:auto;display:block;border:1px solid #ccc;background:#fafafa}
+.narrow{display:none}
 @media (max-width:640px){body{padding:.3rem .5rem}.banner{margin:-.3rem -.5rem .5rem}
- table,th,td{font-size:.8rem}.wide{display:none}}
+ table,th,td{font-size:.8rem}.wide{display:none}.narrow{display:block}
+ .devices,.devices tbody{display:block}.devices thead{display:none}
+ .devices tr{display:flex;flex-wrap:wrap;border:1px solid #bbb;border-top:none}
+ .devices tr:first-child{border-top:1px solid #bbb}.devices td{border:none}
+ .devices tr.down{background:#fdd}.devices td[data-label]:empty{display:none}
+ .devices td[data-label]::before{content:attr(data-label) "\FF1A";color:#555;font-weight:normal}}
 </style>)";
 
 QString head(const QString& title, int refresh_s) {
@@ -201,7 +207,8 @@ QByteArray status_page(const WebSnapshot& s, const std::vector<DeviceFigures>& f
     out += QStringLiteral("<h1>%1</h1>\n").arg(html_escape(title));
     out += times(s);
     out += QStringLiteral(
-        "<div class=\"wrap\"><table>\n<thead><tr><th>No.</th><th>アドレス</th><th>機器名</th>"
+        "<div class=\"wrap\"><table "
+        "class=\"devices\">\n<thead><tr><th>No.</th><th>アドレス</th><th>機器名</th>"
         "<th class=\"wide\">連絡先</th><th class=\"wide\">担当者</th><th>状態</th>"
         "<th>応答時間(ms)</th><th class=\"wide\">状態の開始</th><th>稼働率(24時間)</th>"
         "<th>稼働率(30日)</th><th>平均応答(24時間)</th></tr></thead>\n<tbody>\n");
@@ -216,17 +223,20 @@ QByteArray status_page(const WebSnapshot& s, const std::vector<DeviceFigures>& f
             return f == by.end() ? std::optional<double>{} : f->second.*member;
         };
         const QString address = html_escape(t->address);
+        // on a phone the row wraps, each figure after its column's name
         out += QStringLiteral("<tr class=\"%1\"><td class=\"n\">%2</td><td><a href=\"/target/%3\">"
                               "%3</a></td><td>%4</td><td class=\"wide\">%5</td>"
-                              "<td class=\"wide\">%6</td><td>%7</td><td class=\"n\">%8</td>"
+                              "<td class=\"wide\">%6</td><td>%7</td>"
+                              "<td class=\"n\" data-label=\"応答時間(ms)\">%8</td>"
                               "<td class=\"wide\">%9</td>")
                    .arg(state_key(t->state))
                    .arg(t->record)
                    .arg(address, html_escape(t->name), html_escape(t->contact),
                         html_escape(t->person), target_state_text(t->state), ms(t->rtt_ms),
                         t->since_s ? local_time(*t->since_s) : QString());
-        out += QStringLiteral("<td class=\"n\">%1</td><td class=\"n\">%2</td><td class=\"n\">%3"
-                              "</td></tr>\n")
+        out += QStringLiteral("<td class=\"n\" data-label=\"稼働率(24時間)\">%1</td>"
+                              "<td class=\"n\" data-label=\"稼働率(30日)\">%2</td>"
+                              "<td class=\"n\" data-label=\"平均応答(24時間)\">%3</td></tr>\n")
                    .arg(percent(figure(&DeviceFigures::availability_24h)),
                         percent(figure(&DeviceFigures::availability_30d)),
                         ms(figure(&DeviceFigures::mean_rtt_ms_24h)));
@@ -267,7 +277,9 @@ QByteArray target_page(const WebSnapshot& s, const TargetPageData& data) {
     out += times(s);
     for (const GraphModel& graph : data.graphs) {
         out += QStringLiteral("<h2>応答時間（%1）</h2>\n").arg(graph_range_text(graph.range));
-        out += graph_svg(graph);
+        // drawn again at a phone's width, where the wide one's text would be too small to read
+        out += QStringLiteral("<div class=\"wide\">%1</div><div class=\"narrow\">%2</div>\n")
+                   .arg(graph_svg(graph), graph_svg(graph, 360, 200));
     }
     out += QStringLiteral("<h2>最近の出来事</h2>\n");
     if (data.events.empty()) {

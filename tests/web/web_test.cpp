@@ -427,20 +427,25 @@ TEST(WebLive, ChromiumShowsTheTableTheStoredHistoryAndTheStopBanner) {
         30s))
         << page.toStdString();
     // the branch's share of the day, the head office's, the columns and the times
+    const QString day = QStringLiteral("<td class=\"n\" data-label=\"稼働率\\(24時間\\)\">");
     for (const QString& pattern :
-         {QStringLiteral("<td class=\"n\">[78]\\d\\.\\d\\d%"),
-          QStringLiteral("<td class=\"n\">100\\.00%"), QStringLiteral("稼働率\\(24時間\\)"),
-          QStringLiteral("稼働率\\(30日\\)"), QStringLiteral("平均応答\\(24時間\\)"),
-          QStringLiteral("監視対象外"), QStringLiteral("前回の監視")})
+         {day + "[78]\\d\\.\\d\\d%", day + "100\\.00%", QStringLiteral("稼働率\\(30日\\)"),
+          QStringLiteral("平均応答\\(24時間\\)"), QStringLiteral("監視対象外"),
+          QStringLiteral("前回の監視")})
         EXPECT_TRUE(page.contains(QRegularExpression(pattern))) << pattern.toStdString();
     const QString target = QString::fromUtf8(browse({"--dump-dom"}, "/target/999.0.0.1").out);
-    EXPECT_TRUE(target.contains("stroke=\"#1560bd\"")) << "the median line";
-    EXPECT_TRUE(target.contains("fill=\"#d00\"")) << "checks without an answer";
-    EXPECT_TRUE(target.contains(QStringLiteral("応答あり"))) << "the events";
-    // PELMORA_SCREENSHOTS=docs keeps pictures of both pages
+    // the median line, checks without an answer, the graph again at a phone's width, the events
+    for (const char* shown :
+         {"stroke=\"#1560bd\"", "fill=\"#d00\"", "<div class=\"narrow\"><svg", "応答あり"})
+        EXPECT_TRUE(target.contains(QString::fromUtf8(shown))) << shown;
+    // PELMORA_SCREENSHOTS=docs keeps pictures of both pages, on a desktop and on a phone
     const QString shots = qEnvironmentVariable("PELMORA_SCREENSHOTS");
     for (const auto& [path, file] :
-         {std::pair{"/", "status-page.png"}, {"/target/999.0.0.1", "target-page.png"}})
-        if (!shots.isEmpty())
-            browse({"--screenshot=" + QDir(shots).absoluteFilePath(file)}, path);
+         {std::pair{"/", "status-page"}, {"/target/999.0.0.1", "target-page"}})
+        for (const auto& [size, kind] : {std::pair{"1100,900", ""}, {"390,844", "-phone"}})
+            if (!shots.isEmpty())
+                browse(
+                    {"--window-size=" + QString(size),
+                     "--screenshot=" + QDir(shots).absoluteFilePath(file + QString(kind) + ".png")},
+                    path);
 }
