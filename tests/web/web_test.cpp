@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -160,10 +159,8 @@ TEST(WebTexts, MetricsAreEscapedUniqueAndCompleteFromTheStart) {
         run("cat", {PELMORA_TEST_SUPPORT_DIR "/../../docs/prometheus/pelmora-rules.yml"}).out;
     expect_promtool_accepts("rules /dev/stdin", rule_text);
     for (const char* name : {"pelmora_target_up", "pelmora_last_check_timestamp_seconds",
-                             "pelmora_interval_seconds", "pelmora_delivery_stopped"}) {
-        EXPECT_TRUE(rule_text.contains(name)) << name;
-        EXPECT_TRUE(text.contains(QLatin1String(name))) << name;
-    }
+                             "pelmora_interval_seconds", "pelmora_delivery_stopped"})
+        EXPECT_TRUE(rule_text.contains(name) && text.contains(QLatin1String(name))) << name;
 }
 
 TEST(WebLive, BothModesListenRefuseWhatIsUnsafeAndAnswerOnlyWhatTheyShould) {
@@ -197,8 +194,7 @@ TEST(WebLive, BothModesListenRefuseWhatIsUnsafeAndAnswerOnlyWhatTheyShould) {
         PelmoraProcess window(dir, {"--minute-ms=500", "--listen", at},
                               {{"QT_QPA_PLATFORM", "offscreen"}});
         EXPECT_TRUE(wait_for([&] {
-            return curl("http://" + at + "/metrics")
-                .body.contains("\npelmora_targets{state=\"unknown\"} 1");
+            return curl("http://" + at + "/metrics").body.contains("{state=\"unknown\"} 1");
         })) << window.error_output().toStdString();
     }
     PelmoraProcess p(
@@ -209,7 +205,7 @@ TEST(WebLive, BothModesListenRefuseWhatIsUnsafeAndAnswerOnlyWhatTheyShould) {
         return curl(url(port), {"-H", bearer}).body.contains("\npelmora_last_check_timestamp");
     }));
     const QString big(40000, 'x'), page = "<!DOCTYPE html>";
-    // -H, what is asked, the status and how the body starts
+    // -H, what is asked, the status and what the body holds
     const std::tuple<QStringList, QString, int, QString> asks[] = {
         {{}, "/metrics", 401, ""},
         {{"-H", "Authorization: Bearer s3cret-tokeN"}, "/metrics", 401, ""},
@@ -218,9 +214,9 @@ TEST(WebLive, BothModesListenRefuseWhatIsUnsafeAndAnswerOnlyWhatTheyShould) {
         {{"-H", "Authorization: Bearer  s3cret-token"}, "/metrics", 401, ""},
         {{"-H", "Authorization: bearer s3cret-token"}, "/metrics", 401, ""},
         {{"-H", "Authorization: Basic czNjcmV0LXRva2Vu"}, "/metrics", 401, ""},
-        {{"-H", bearer}, "/metrics", 200, "# HELP"},
+        {{"-H", bearer}, "/metrics", 200, "# HELP pelmora_target_up "},
         {{"-H", bearer, "-I"}, "/metrics", 200, ""},
-        {{"-H", bearer}, "/api/status", 200, "{"},
+        {{"-H", bearer}, "/api/status", 200, "\"state\": \"up\""},
         {{"-H", bearer}, "/", 200, page},
         {{"-H", bearer}, "/target/127.0.0.1", 200, page},
         {{"-H", bearer}, "/target/10.1.1.1", 404, ""},
@@ -230,22 +226,18 @@ TEST(WebLive, BothModesListenRefuseWhatIsUnsafeAndAnswerOnlyWhatTheyShould) {
         {{"-H", bearer, "-X", "PUT", "-d", "x"}, "/api/status", 405, ""},
         {{"-H", bearer, "-H", "X-Big: " + big}, "/metrics", 431, ""},
         {{"-H", bearer}, "/" + big, 414, ""},
+        // nothing changed: the counters went on by checks alone
+        {{"-H", bearer}, "/metrics", 200, "\npelmora_notices_total{result=\"sent\"} 0\n"},
+        {{"-H", bearer}, "/metrics", 200, "\npelmora_delivery_stopped 0\n"},
+        {{"-H", bearer}, "/api/status", 200, "\"name\": \"ループバック\""},
     };
-    for (const auto& [extra, path, status, start] : asks) {
+    for (const auto& [extra, path, status, held] : asks) {
         SCOPED_TRACE((extra.join(' ').left(60) + " " + path.left(40)).toStdString());
         const Http h = curl(url(port, path), extra);
         EXPECT_EQ(h.status, status) << h.body.left(200).toStdString();
-        EXPECT_TRUE(h.body.startsWith(start.toUtf8())) << h.body.left(200).toStdString();
+        EXPECT_TRUE(h.body.contains(held.toUtf8())) << h.body.left(400).toStdString();
     }
-    // nothing changed: the counters went on by checks alone
-    const QByteArray after = curl(url(port), {"-H", bearer}).body;
-    EXPECT_TRUE(after.contains("pelmora_notices_total{result=\"sent\"} 0")) << after.toStdString();
-    EXPECT_TRUE(after.contains("pelmora_delivery_stopped 0")) << after.toStdString();
-    const QJsonValue first =
-        QJsonDocument::fromJson(curl(url(port, "/api/status"), {"-H", bearer}).body)["targets"][0];
-    EXPECT_EQ((first["name"].toString() + " " + first["state"].toString()).toStdString(),
-              "ループバック up");
-    expect_promtool_accepts("metrics", after);
+    expect_promtool_accepts("metrics", curl(url(port), {"-H", bearer}).body);
 }
 
 TEST(WebLive, ServesTlsOnAnotherAddressInANamespaceOfItsOwn) {
@@ -309,22 +301,19 @@ TEST(WebLive, SlowAndEndlessClientsDelayNeitherChecksNorAScrape) {
         ::bind(held.back(), reinterpret_cast<const sockaddr*>(&source), sizeof source);
         return ::connect(held.back(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
     };
-    for (int i = 0; i < 205; ++i)
-        ASSERT_EQ(connect_one(i < 200 ? slow : endless), 0);
     const auto trickle = [](int fd, const char* bytes) {
         return ::send(fd, bytes, std::strlen(bytes), MSG_NOSIGNAL);
     };
-    for (int fd : slow)
-        trickle(fd, "GET /metrics HTTP/1.1\r\n");
-    for (int fd : endless)
-        trickle(fd, "GET / HTTP/1.1\r\nHost: x\r\n");
+    for (int i = 0; i < 205; ++i) { // 200 slow to send their header, 5 sending it without end
+        ASSERT_EQ(connect_one(i < 200 ? slow : endless), 0);
+        trickle(i < 200 ? slow.back() : endless.back(),
+                i < 200 ? "GET /metrics HTTP/1.1\r\n" : "GET / HTTP/1.1\r\nHost: x\r\n");
+    }
     const std::string filler = "X-Filler: " + std::string(2000, 'a') + "\r\n";
-    // a scrape from that address gets its page within a second
+    // a scrape from that address gets its page within a second, or curl gives up
     const auto scrape = [&](const QString& from) {
-        QElapsedTimer took;
-        took.start();
-        EXPECT_EQ(curl(url(port), {"--interface", from}).status, 200) << from.toStdString();
-        EXPECT_LT(took.elapsed(), 1000) << from.toStdString();
+        EXPECT_EQ(curl(url(port), {"-m", "1", "--interface", from}).status, 200)
+            << from.toStdString();
     };
     const int log_checks_before = dir.read("pelmora.log").count("\tcheck\t");
     QElapsedTimer running;
@@ -389,10 +378,9 @@ TEST(WebLive, ChromiumShowsTheTableTheStoredHistoryAndTheStopBanner) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     qint64 clock = now - 3 * 86400;
     {
-        HistoryOptions options;
-        options.path = dir.path("pelmora.db");
-        options.now_s = [&clock] { return clock; };
-        HistoryStore store(options);
+        HistoryStore store({.path = dir.path("pelmora.db"),
+                            .now_s = [&clock] { return clock; },
+                            .inside_write = {}});
         for (bool was_up = true; clock < now - 60; clock += 300) {
             const bool up = (clock / 3600) % 5 != 0;
             const qint64 wave = 800 + (clock / 300 % 24) * 40;
