@@ -285,8 +285,9 @@ QByteArray target_page(const WebSnapshot& s, const TargetPageData& data) {
     if (data.events.empty()) {
         out += QStringLiteral("<p>記録はありません。</p>\n");
     } else {
-        out += QStringLiteral("<div class=\"wrap\"><table><thead><tr><th>時刻</th><th>出来事</th>"
-                              "<th>機器名</th><th>停止していた時間</th></tr></thead><tbody>\n");
+        out += QStringLiteral(
+            "<div class=\"wrap\"><table><thead><tr><th>時刻</th><th>出来事</th>"
+            "<th class=\"wide\">機器名</th><th>停止していた時間</th></tr></thead><tbody>\n");
         for (const StoredEvent& e : data.events) {
             const QString kind = e.kind == DeviceChangeKind::Down ? QStringLiteral("応答なし")
                                  : e.kind == DeviceChangeKind::Up ? QStringLiteral("応答あり")
@@ -297,10 +298,12 @@ QByteArray target_page(const WebSnapshot& s, const TargetPageData& data) {
                                                .arg(e.down_for_s / 3600)
                                                .arg(e.down_for_s / 60 % 60)
                                                .arg(e.down_for_s % 60);
-            out += QStringLiteral("<tr class=\"%1\"><td>%2</td><td>%3</td><td>%4</td><td>%5</td>"
-                                  "</tr>\n")
-                       .arg(e.kind == DeviceChangeKind::Down ? QStringLiteral("down") : QString(),
-                            local_time(e.time_s), kind, html_escape(e.name), down_for);
+            out +=
+                QStringLiteral(
+                    "<tr class=\"%1\"><td>%2</td><td>%3</td><td class=\"wide\">%4</td><td>%5</td>"
+                    "</tr>\n")
+                    .arg(e.kind == DeviceChangeKind::Down ? QStringLiteral("down") : QString(),
+                         local_time(e.time_s), kind, html_escape(e.name), down_for);
         }
         out += QStringLiteral("</tbody></table></div>\n");
     }
