@@ -57,9 +57,6 @@ MonitorServices::MonitorServices(MonitorParts parts) : parts_(std::move(parts)) 
     // the windows read their figures and graphs from it.
     HistoryOptions options;
     options.path = history_path(parts_.files);
-    // A test of the whole program holds a write in the middle here.
-    if (const QString pause = qEnvironmentVariable("PELMORA_TEST_HISTORY_PAUSE"); !pause.isEmpty())
-        options.inside_write = history_pause_at(pause);
     history_ = std::make_shared<HistoryStore>(std::move(options));
     if (parts_.keep_history)
         keeper_ = std::make_unique<CheckKeeper>(
