@@ -80,12 +80,9 @@ int run_headless(int argc, char** argv, EchoEngine& engine,
     // capability is left to give it. Checks that cannot be made end the
     // program with status 1 instead of leaving the devices unwatched, and the
     // service manager starts it afresh (Restart=on-failure).
-    int failed_in_a_row = 0;
-    state.events.listen([&failed_in_a_row](const MonitorEvent& event) {
-        if (event.kind != EventKind::Check)
-            return;
-        failed_in_a_row = is_failed_check(event) ? failed_in_a_row + 1 : 0;
-        if (failed_in_a_row == kFailedChecksBeforeEnd) {
+    state.events.listen([&state](const MonitorEvent& event) {
+        if (event.kind == EventKind::Check &&
+            state.status.unmade_in_a_row == kFailedChecksBeforeEnd) {
             tell_on_stderr(QStringLiteral("ICMP エコーを %1 回続けて送れませんでした。"
                                           "状態 1 で終了します。")
                                .arg(kFailedChecksBeforeEnd));

@@ -75,6 +75,7 @@ void decide(const CheckPtr& check) {
     if (!failures.engine_failure.isEmpty()) {
         // the devices were not asked, so neither a notice nor the counts change
         check->state.status.checking = false;
+        ++check->state.status.unmade_in_a_row;
         check->state.events.announce(
             EventKind::Check,
             check_failed_detail(check->started, check->duration_ms, failures.engine_failure));
@@ -84,6 +85,7 @@ void decide(const CheckPtr& check) {
     std::vector<DeviceChange> changes = check->state.status.update(
         check->targets, failures.results, check->started, check->duration_ms);
     check->state.status.checking = false;
+    check->state.status.unmade_in_a_row = 0;
     check->state.events.announce(EventKind::Check, check_detail(check->started, check->duration_ms,
                                                                 failures.checked, failures.count));
     for (const DeviceChange& change : changes)

@@ -113,10 +113,6 @@ QString check_failed_detail(const QDateTime& started, qint64 duration_ms, const 
         .arg(reason);
 }
 
-bool is_failed_check(const MonitorEvent& event) {
-    return event.kind == EventKind::Check && event.detail.contains(QLatin1String(" echo=failed "));
-}
-
 QString notice_sent_detail(const QString& recipient, const QString& subject) {
     return QStringLiteral("to=%1 result=sent subject=%2").arg(recipient, subject);
 }

@@ -66,7 +66,6 @@ class MonitorEvents {
 QString check_detail(const QDateTime& started, qint64 duration_ms, int checked, int not_answering);
 // A check whose echo engine could not sweep at all.
 QString check_failed_detail(const QDateTime& started, qint64 duration_ms, const QString& reason);
-bool is_failed_check(const MonitorEvent& event);
 QString notice_sent_detail(const QString& recipient, const QString& subject);
 // A notice that a newer one replaced before it went out.
 QString notice_superseded_detail(const QString& recipient, const QString& subject);

@@ -53,6 +53,7 @@ class TargetStatusTable {
     QDateTime last_started; // invalid before the first check
     qint64 last_duration_ms = 0;
     int last_not_answering = 0;
+    int unmade_in_a_row = 0; // checks in a row the echo engine could not make at all
 
   private:
     struct Device {
